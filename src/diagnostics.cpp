@@ -1,0 +1,7 @@
+#include "window.h"
+
+namespace Quilt {
+
+void Window::buildDiagnostics() {}
+
+} // namespace Quilt

@@ -1,0 +1,160 @@
+// The fabric widget kit: painting primitives, painted controls and themed dialogs.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabBar>
+#include <QWidget>
+
+class QPainter;
+
+namespace Quilt {
+
+// The window's pages. The value indexes the page titles, glyphs, colours and preview names.
+enum class Page : int {
+    Play = 0,
+    Install = 1,
+    Display = 2,
+    Controls = 3,
+    Saves = 4,
+    Diagnostics = 5,
+    Basic = 6,
+    ControllerGuide = 7,
+};
+
+// Running stitch along a rounded rectangle.
+void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius);
+// Round sewn-on button with a thread cross.
+void drawButtonPatch(QPainter &painter, QPointF centre, double radius, QColor color);
+// Background colour of a page's banner and library card.
+QColor pageColor(Page page);
+// The sewn-button brand mark; small for the home page's brand row.
+QPixmap brandButton(bool small);
+
+// Cream background cloth with a faint woven grid.
+class Linen : public QWidget
+{
+    Q_OBJECT
+public:
+    Linen();
+    ~Linen() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// The rounded plaid patch at the top of every page.
+class Banner : public QFrame
+{
+    Q_OBJECT
+public:
+    Banner(Page page, const QString &root, QWidget *parent = nullptr);
+    ~Banner() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Page page;
+    QPixmap art;
+};
+
+// Clickable card of the home page's game library.
+class LibraryCard : public QPushButton
+{
+    Q_OBJECT
+public:
+    LibraryCard(Page page, QString title, QString description);
+    ~LibraryCard() override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Page page;
+    QString description;
+};
+
+// Tab bar drawn as a notched ribbon with a ball of thread beside every label.
+class QuiltTabs : public QTabBar
+{
+    Q_OBJECT
+public:
+    QuiltTabs();
+    ~QuiltTabs() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    QSize tabSizeHint(int index) const override;
+};
+
+// On/off switch drawn as a stitched pill with a sewn-on knob.
+class SewnSwitch : public QCheckBox
+{
+    Q_OBJECT
+public:
+    SewnSwitch();
+    ~SewnSwitch() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
+};
+
+// Push button drawn as a padded fabric patch on a darker lip.
+class FabricButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit FabricButton(const QString &text, bool primary = false);
+    ~FabricButton() override;
+    QSize sizeHint() const override;
+    bool isPrimary() const { return primary; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool primary;
+};
+
+// Drop-down drawn as a stitched field with a sewn-patch arrow.
+class FabricCombo : public QComboBox
+{
+    Q_OBJECT
+public:
+    FabricCombo();
+    ~FabricCombo() override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// Number field with round sewn minus and plus buttons.
+class FabricSpinBox : public QDoubleSpinBox
+{
+    Q_OBJECT
+public:
+    FabricSpinBox();
+    ~FabricSpinBox() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+enum class PathChoice : int { Folder = 0, OpenFile = 1, SaveFile = 2 };
+
+// Qt's own file dialog, themed; returns an empty string when cancelled.
+QString choosePath(QWidget *parent, PathChoice choice, const QString &caption,
+                   const QString &directory);
+// A yes/no question whose safe answer is the default; true only for the confirm button.
+bool confirmAction(QWidget *parent, const QString &title, const QString &text,
+                   const QString &confirmLabel);
+
+} // namespace Quilt

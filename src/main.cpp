@@ -1,0 +1,10 @@
+#include "startup.h"
+#include "window.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    return 1;
+}

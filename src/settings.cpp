@@ -1,0 +1,8 @@
+#include "window.h"
+
+namespace Quilt {
+
+void Window::buildBasic() {}
+void Window::buildDisplay() {}
+
+} // namespace Quilt

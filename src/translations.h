@@ -1,0 +1,33 @@
+// The built-in message catalogue and the launcher's language.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <span>
+
+namespace Quilt {
+
+// One catalogue row: the English key and its Simplified Chinese and Spanish texts (UTF-8).
+struct Message
+{
+    const char *english;
+    const char *chinese;
+    const char *spanish;
+};
+
+// Every row, in catalogue order.
+std::span<const Message> catalogue();
+
+// Text of an English message key in the current language; unknown keys come back unchanged.
+QString T(const char *key);
+// Sets the current language: 0 Simplified Chinese, 1 English, 2 Spanish.
+void language(int index);
+// Translates a text that came from the service, including its known prefixes.
+QString status(const QString &text);
+
+} // namespace Quilt
+
+namespace Launcher {
+// Language index stored in "launcher-language.txt" in the given directory; English when unsure.
+int ReadLanguage(const std::filesystem::path &directory);
+} // namespace Launcher

@@ -1,0 +1,204 @@
+// The launcher's only top-level window: frame, pages, service link and the state mirror.
+#pragma once
+
+#include "fabric.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QPair>
+#include <QPointer>
+#include <QProcess>
+#include <QTimer>
+#include <QTranslator>
+#include <QUrl>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QBoxLayout;
+class QComboBox;
+class QLabel;
+class QLayout;
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+
+// Test and tool classes that look inside the window.
+class TestWindow;
+class TestChannel;
+class TestFaults;
+class TestForm;
+class TestPages;
+class TestControls;
+class TestMotion;
+class TestSaves;
+class TestDiagnostics;
+class TestFolderView;
+class TestSelfTest;
+class TestEndToEnd;
+class FuzzTarget;
+class BenchLauncher;
+
+namespace Quilt {
+
+// Title keys of the pages, indexed by Page.
+extern const char *const Titles[8];
+
+class Window : public QWidget
+{
+public:
+    Window(QString root, QString servicePath, bool selfTest);
+    ~Window() override;
+
+    // Self-test: shows every page with sample data, checks layout rules, writes screenshots.
+    bool preview(const QString &directory);
+
+    // The longest reply line kept; longer lines are dropped up to their line feed.
+    static constexpr qsizetype maxReplyLine = 16 * 1024 * 1024;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend class ::TestWindow;
+    friend class ::TestChannel;
+    friend class ::TestFaults;
+    friend class ::TestForm;
+    friend class ::TestPages;
+    friend class ::TestControls;
+    friend class ::TestMotion;
+    friend class ::TestSaves;
+    friend class ::TestDiagnostics;
+    friend class ::TestFolderView;
+    friend class ::TestSelfTest;
+    friend class ::TestEndToEnd;
+    friend class ::FuzzTarget;
+    friend class ::BenchLauncher;
+
+    // Frame, pages and status
+    void navigate(Page target, bool keepScroll);
+    void refresh();
+    void headerText();
+    void notice(const QString &text);
+    bool settingsEditable() const;
+
+    // Language
+    void loadStandardText();
+    void setLanguage(int index);
+
+    // Service link
+    void startService(const QString &servicePath);
+    void request(QString cmd, QJsonObject extra);
+    void poll();
+    void receive();
+    void handleLine(const QByteArray &line);
+    void patch(const char *key, QJsonValue value);
+
+    // Form builders
+    static QLabel *label(const QString &text, const char *objectName = nullptr);
+    QVBoxLayout *card(const char *titleKey, const char *helpKey = nullptr);
+    QWidget *row(QVBoxLayout *target, const QString &caption, QWidget *control,
+                 const char *helpKey = nullptr);
+    void field(QVBoxLayout *target, const char *captionKey, const QString &value);
+    FabricButton *action(QLayout *target, const char *textKey, std::function<void()> onClick,
+                         const char *helpKey = nullptr);
+    void tracked(QWidget *control);
+    SewnSwitch *check(QVBoxLayout *target, const char *key, const char *captionKey,
+                      const char *helpKey = nullptr);
+    FabricCombo *select(QVBoxLayout *target, const char *key, const char *captionKey,
+                        QList<QString> texts, QList<int> values, const char *helpKey = nullptr);
+    void number(QVBoxLayout *target, const char *key, const char *captionKey, double minimum,
+                double maximum, double step, const char *helpKey = nullptr);
+
+    // Pages, in page order
+    void buildHome();
+    void buildInstall();
+    void buildDisplay();
+    void buildControls();
+    void buildBindings();
+    void buildMotion();
+    void buildSaves();
+    bool confirmReplace();
+    void buildDiagnostics();
+    void buildBasic();
+    void buildControllerGuide();
+    void openFolder(const char *titleKey, const QString &path);
+
+    // Live parts of the controls page
+    void bind(int action, bool keyboard);
+    void updateControls();
+    void updateMotion(bool editable);
+
+    // Installation and flags
+    QString root;
+    bool selfTest = false;
+    bool ready = false;
+    bool pollPending = false;
+    bool closeAfterSave = false;
+    bool closing = false;
+    bool dirty = false;
+    bool discardOnQuit = false;
+    bool compact = false;
+    int language = 1;
+    int controlsTab = 0;
+    Page page = Page::Play;
+
+    // Service, timers and translations
+    QProcess process;
+    QTranslator translator;
+    QTimer pollTimer;
+    QTimer autosaveTimer;
+    QByteArray replyBuffer;      // the unfinished last reply line
+    bool skippingLine = false;   // an over-long line is being dropped up to its line feed
+
+    // The mirror of the service
+    QJsonObject state;
+    QJsonObject input;
+    QJsonObject config;
+
+    // Opens files, folders and web pages with the desktop; replaceable for tests.
+    std::function<bool(const QUrl &)> openUrl;
+
+    // Frame
+    QScrollArea *scrollArea = nullptr;
+    QWidget *pageWidget = nullptr;
+    QVBoxLayout *pageLayout = nullptr;
+    QWidget *footer = nullptr;
+    QLabel *footerStatus = nullptr;
+    FabricButton *saveButton = nullptr;
+    QLabel *noticeLabel = nullptr;
+    QLabel *brandLabel = nullptr;
+    std::array<QPushButton *, 3> navButtons{};
+
+    // Home, install, saves and basic settings pages
+    FabricButton *playButton = nullptr;
+    QLabel *dataStatusLabel = nullptr;
+    QLabel *gameStatusLabel = nullptr;
+    QLabel *saveImportStatusLabel = nullptr;
+    QPointer<QComboBox> languageCombo;
+
+    // Controls page: input settings
+    bool capturing = false;
+    QList<QPair<QPushButton *, QPushButton *>> bindingButtons;
+    QPointer<QLabel> captureMessage;
+    QPointer<QPushButton> swapButton;
+    QPointer<QPushButton> useEscapeButton;
+    QPointer<QPushButton> cancelCaptureButton;
+    QPointer<QWidget> bindingTable;
+
+    // Controls page: motion
+    QPointer<FabricCombo> deviceCombo;
+    QPointer<QLabel> motionStatus;
+    QPointer<QPushButton> calibrateButton;
+    QPointer<QWidget> pointerView;
+
+    // Controls enabled only while settings can be edited
+    QList<QWidget *> trackedControls;
+};
+
+} // namespace Quilt
