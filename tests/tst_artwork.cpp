@@ -1,0 +1,120 @@
+// The embedded artwork: every picture decodes at its size and the stylesheets dress widgets.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+const QStringList resourcePaths = {
+    ":/quilt/launcher.ico",      ":/quilt/font.ttf",           ":/quilt/fabric.qss",
+    ":/quilt/dialogs.qss",       ":/quilt/linen.xpm",          ":/quilt/mascot.png",
+    ":/quilt/warning-patch.png", ":/quilt/dropdown-patch.png",
+};
+
+// Linen tile colours: background, grid line, and the corner where the lines cross.
+const QColor linenCloth = QColor::fromString("#f8f4e9");
+const QColor linenLine = QColor::fromString("#f2ede0");
+const QColor linenCrossing = QColor::fromString("#ede6d8");
+
+QColor linenAt(int x, int y)
+{
+    if (x % 7 == 0 && y % 7 == 0)
+        return linenCrossing;
+    if (x % 7 == 0 || y % 7 == 0)
+        return linenLine;
+    return linenCloth;
+}
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QColor colourAt(QWidget &widget, QPoint point)
+{
+    return widget.grab().toImage().pixelColor(point);
+}
+
+} // namespace
+
+class TestArtwork : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void resourcesOpen();
+    void linenTileIsAGrid();
+    void noticeLabelIsStyled();
+    void dialogsWearTheLinen();
+};
+
+void TestArtwork::initTestCase()
+{
+    QDir::addSearchPath("quiltTheme", ":/quilt");
+    const QString fabric = readText(":/quilt/fabric.qss");
+    const QString dialogs = readText(":/quilt/dialogs.qss");
+    QVERIFY(fabric.endsWith('\n'));
+    QVERIFY(dialogs.endsWith('\n'));
+    qApp->setStyleSheet(fabric + dialogs);
+}
+
+void TestArtwork::init()
+{
+    // Qt reports a rule it cannot parse only as a warning, when a widget first uses the sheet.
+    QTest::failOnWarning(
+        QRegularExpression("style ?sheet", QRegularExpression::CaseInsensitiveOption));
+}
+
+void TestArtwork::resourcesOpen()
+{
+    for (const QString &path : resourcePaths) {
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+    }
+}
+
+void TestArtwork::linenTileIsAGrid()
+{
+    const QImage tile(":/quilt/linen.xpm");
+    QCOMPARE(tile.size(), QSize(7, 7));
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 7; ++x)
+            QCOMPARE(tile.pixelColor(x, y), linenAt(x, y));
+}
+
+void TestArtwork::noticeLabelIsStyled()
+{
+    QLabel notice("Service stopped");
+    notice.setObjectName("notice");
+    notice.resize(240, 40);
+    // The middle of the label, clear of the rounded corners and the text.
+    QCOMPARE(colourAt(notice, QPoint(3, 20)), QColor::fromString("#fbe3d7"));
+
+    QLabel plain("Service stopped");
+    plain.setAutoFillBackground(false);
+    plain.resize(240, 40);
+    QVERIFY(colourAt(plain, QPoint(3, 20)) != QColor::fromString("#fbe3d7"));
+}
+
+void TestArtwork::dialogsWearTheLinen()
+{
+    QMessageBox box(QMessageBox::Warning, "Replace save", "Replace save", QMessageBox::Ok);
+    box.resize(box.sizeHint());
+    box.ensurePolished();
+    // The tile repeats from the box's top-left corner, where the layout leaves a margin.
+    for (const QPoint point :
+         {QPoint(0, 0), QPoint(3, 0), QPoint(0, 4), QPoint(3, 3), QPoint(7, 7)})
+        QCOMPARE(colourAt(box, point), linenAt(point.x(), point.y()));
+}
+
+QTEST_MAIN(TestArtwork)
+#include "tst_artwork.moc"
