@@ -1,18 +1,172 @@
 #include "window.h"
 
+#include "translations.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QToolTip>
 #include <QVBoxLayout>
+
+#include <climits>
+#include <cmath>
 
 namespace Quilt {
 
-QLabel *Window::label(const QString &text, const char *) { return new QLabel(text); }
-QVBoxLayout *Window::card(const char *, const char *) { return nullptr; }
-QWidget *Window::row(QVBoxLayout *, const QString &, QWidget *, const char *) { return nullptr; }
-void Window::field(QVBoxLayout *, const char *, const QString &) {}
-FabricButton *Window::action(QLayout *, const char *, std::function<void()>, const char *) { return nullptr; }
-void Window::tracked(QWidget *) {}
-SewnSwitch *Window::check(QVBoxLayout *, const char *, const char *, const char *) { return nullptr; }
-FabricCombo *Window::select(QVBoxLayout *, const char *, const char *, QList<QString>, QList<int>, const char *) { return nullptr; }
-void Window::number(QVBoxLayout *, const char *, const char *, double, double, double, const char *) {}
+namespace {
+
+// Tool tip and accessible description from a help key; nothing without one.
+void help(QWidget *widget, const char *helpKey)
+{
+    if (!helpKey)
+        return;
+    widget->setToolTip(T(helpKey));
+    widget->setAccessibleDescription(T(helpKey));
+}
+
+// The "?" button: its help shows on hover and, for touch and keyboard users, on click.
+QPushButton *helpButton(const char *helpKey)
+{
+    auto *button = new QPushButton(QStringLiteral("?"));
+    button->setObjectName(QStringLiteral("help"));
+    button->setFixedSize(23, 23);
+    help(button, helpKey);
+    button->setAccessibleName(T("Help"));
+    QObject::connect(button, &QPushButton::clicked, button, [button] {
+        QToolTip::showText(button->mapToGlobal(QPoint(0, button->height())), button->toolTip(),
+                           button);
+    });
+    return button;
+}
+
+// A configured choice: whole numbers within int only, anything else reads as 0.
+int configuredInt(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return 0;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::trunc(number) != number || number < double(INT_MIN) ||
+        number > double(INT_MAX))
+        return 0;
+    return int(number);
+}
+
+} // namespace
+
+QLabel *Window::label(const QString &text, const char *objectName)
+{
+    auto *result = new QLabel(text);
+    // Texts from the service may hold angle brackets; they are never markup.
+    result->setTextFormat(Qt::PlainText);
+    if (objectName)
+        result->setObjectName(QString::fromLatin1(objectName));
+    result->setWordWrap(true);
+    return result;
+}
+
+QVBoxLayout *Window::card(const char *titleKey, const char *helpKey)
+{
+    auto *frame = new QFrame;
+    frame->setObjectName(QStringLiteral("card"));
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(19, 14, 19, 16);
+    layout->setSpacing(10);
+    auto *header = new QHBoxLayout;
+    header->addWidget(label(T(titleKey), "section"), 1);
+    if (helpKey)
+        header->addWidget(helpButton(helpKey), 0);
+    layout->addLayout(header);
+    pageLayout->addWidget(frame);
+    return layout;
+}
+
+QWidget *Window::row(QVBoxLayout *target, const QString &caption, QWidget *control,
+                     const char *helpKey)
+{
+    auto *line = new QWidget;
+    auto *layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 2, 0, 2);
+    QLabel *captionLabel = label(caption);
+    captionLabel->setBuddy(control);
+    layout->addWidget(captionLabel, 1);
+    control->setAccessibleName(caption);
+    help(line, helpKey);
+    help(captionLabel, helpKey);
+    help(control, helpKey);
+    layout->addWidget(control, 0);
+    target->addWidget(line);
+    return line;
+}
+
+void Window::field(QVBoxLayout *target, const char *captionKey, const QString &value)
+{
+    QLabel *valueLabel = label(value);
+    valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A long path wraps instead of widening the window.
+    valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    target->addWidget(label(T(captionKey), "soft"));
+    target->addWidget(valueLabel);
+}
+
+FabricButton *Window::action(QLayout *target, const char *textKey, std::function<void()> onClick,
+                             const char *helpKey)
+{
+    auto *button = new FabricButton(T(textKey), false);
+    help(button, helpKey);
+    connect(button, &QPushButton::clicked, this, [onClick = std::move(onClick)] { onClick(); });
+    target->addWidget(button);
+    return button;
+}
+
+void Window::tracked(QWidget *control)
+{
+    trackedControls.append(control);
+}
+
+SewnSwitch *Window::check(QVBoxLayout *target, const char *key, const char *captionKey,
+                          const char *helpKey)
+{
+    auto *toggle = new SewnSwitch;
+    toggle->setChecked(config.value(QLatin1String(key)).toBool());
+    row(target, T(captionKey), toggle, helpKey);
+    tracked(toggle);
+    // Connected after the initial state, so building the page sends nothing.
+    connect(toggle, &QCheckBox::toggled, this,
+            [this, key](bool on) { patch(key, QJsonValue(on)); });
+    return toggle;
+}
+
+FabricCombo *Window::select(QVBoxLayout *target, const char *key, const char *captionKey,
+                            QList<QString> texts, QList<int> values, const char *helpKey)
+{
+    auto *combo = new FabricCombo;
+    combo->addItems(texts);
+    const qsizetype index = values.indexOf(configuredInt(config.value(QLatin1String(key))));
+    combo->setCurrentIndex(index < 0 ? 0 : int(index));
+    row(target, T(captionKey), combo, helpKey);
+    tracked(combo);
+    // activated fires for user choices only, including the item that is already current.
+    connect(combo, &QComboBox::activated, this, [this, key, values](int chosen) {
+        if (chosen >= 0 && chosen < values.size())
+            patch(key, QJsonValue(values.at(chosen)));
+    });
+    return combo;
+}
+
+void Window::number(QVBoxLayout *target, const char *key, const char *captionKey, double minimum,
+                    double maximum, double step, const char *helpKey)
+{
+    auto *spin = new FabricSpinBox;
+    spin->setDecimals(step < 0.01 ? 3 : 2);
+    spin->setRange(minimum, maximum);
+    spin->setSingleStep(step);
+    spin->setValue(config.value(QLatin1String(key)).toDouble());
+    // Typing sends nothing until the edit is committed; steps and the wheel send at once.
+    spin->setKeyboardTracking(false);
+    row(target, T(captionKey), spin, helpKey);
+    tracked(spin);
+    connect(spin, &QDoubleSpinBox::valueChanged, this,
+            [this, key](double value) { patch(key, QJsonValue(value)); });
+}
 
 } // namespace Quilt

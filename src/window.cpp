@@ -1,20 +1,418 @@
 #include "window.h"
 
+#include "translations.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
 namespace Quilt {
 
-const char *const Titles[8] = {"Play",     "Install",     "Display",        "Controls",
-                               "Saves",    "Diagnostics", "Basic settings", "Controls"};
+const char *const Titles[8] = {"Play",  "Install",     "Display",        "Controls",
+                               "Saves", "Diagnostics", "Basic settings", "Controls"};
 
-Window::Window(QString root, QString, bool selfTest) : root(root), selfTest(selfTest) {}
-Window::~Window() = default;
-void Window::navigate(Page, bool) {}
-void Window::refresh() {}
-void Window::headerText() {}
-void Window::notice(const QString &) {}
-bool Window::settingsEditable() const { return false; }
-void Window::loadStandardText() {}
-void Window::setLanguage(int) {}
-void Window::resizeEvent(QResizeEvent *event) { QWidget::resizeEvent(event); }
-void Window::closeEvent(QCloseEvent *event) { QWidget::closeEvent(event); }
+namespace {
+
+// Windows narrower than this get the compact layout.
+constexpr int compactWidth = 860;
+
+bool isAdvanced(Page page)
+{
+    return page == Page::Display || page == Page::Controls || page == Page::Diagnostics;
+}
+
+// Header tab lit for a page: home, basic settings or advanced settings.
+int litTab(Page page)
+{
+    if (page == Page::Play)
+        return 0;
+    return isAdvanced(page) ? 2 : 1;
+}
+
+const QString fullBrand = QStringLiteral("Tobble\u2019s Grand Quilt");
+
+} // namespace
+
+Window::Window(QString root, QString servicePath, bool selfTest)
+    : root(std::move(root)), selfTest(selfTest),
+      openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    autosaveTimer.setSingleShot(true);
+    autosaveTimer.setInterval(400);
+
+    // Language, before any text is made
+    if (!selfTest) {
+        const QString directory = QDir::toNativeSeparators(this->root);
+        language = Launcher::ReadLanguage(
+            std::filesystem::path(QFile::encodeName(directory).toStdString()) / "local" / "user");
+    }
+    Quilt::language(language);
+    loadStandardText();
+
+    setWindowTitle(QStringLiteral("Tobble's Grand Quilt"));
+    setMinimumSize(640, 520);
+    resize(1120, 685);
+
+    // Linen background holding the whole frame
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *linen = new Linen;
+    outer->addWidget(linen);
+    auto *frame = new QVBoxLayout(linen);
+    frame->setContentsMargins(32, 12, 32, 22);
+    frame->setSpacing(13);
+
+    // Header: brand mark, brand name and the three tabs
+    {
+        auto *header = new QWidget;
+        header->setFixedHeight(52);
+        auto *row = new QHBoxLayout(header);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(10);
+        auto *mark = new QLabel;
+        mark->setPixmap(brandButton(false));
+        row->addWidget(mark);
+        brandLabel = label(fullBrand, "brand");
+        brandLabel->setWordWrap(false);
+        row->addWidget(brandLabel);
+        row->addStretch();
+        const Page targets[3] = {Page::Play, Page::Basic, Page::Display};
+        for (int i = 0; i < 3; ++i) {
+            auto *tab = new QPushButton;
+            tab->setObjectName(QStringLiteral("nav"));
+            tab->setCheckable(true);
+            tab->setMinimumHeight(36);
+            tab->setCursor(Qt::PointingHandCursor);
+            const Page target = targets[i];
+            connect(tab, &QPushButton::clicked, this, [this, target] { navigate(target, false); });
+            row->addWidget(tab);
+            navButtons[i] = tab;
+        }
+        frame->addWidget(header);
+    }
+
+    // Body: notice line, scrolling page and footer
+    {
+        auto *body = new QVBoxLayout;
+        body->setSpacing(8);
+        frame->addLayout(body, 1);
+
+        noticeLabel = label(QString(), "notice");
+        noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        noticeLabel->hide();
+        body->addWidget(noticeLabel);
+
+        scrollArea = new QScrollArea;
+        scrollArea->viewport()->setObjectName(QStringLiteral("viewport"));
+        scrollArea->setWidgetResizable(true);
+        scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        body->addWidget(scrollArea, 1);
+
+        footer = new QWidget;
+        auto *bar = new QHBoxLayout(footer);
+        bar->setContentsMargins(0, 0, 0, 0);
+        footerStatus = label(QString(), "soft");
+        bar->addWidget(footerStatus, 1);
+        saveButton = action(bar, "Save settings", [this] { request(QStringLiteral("save"), {}); });
+        body->addWidget(footer);
+    }
+
+    connect(&autosaveTimer, &QTimer::timeout, this, [this] {
+        if (dirty)
+            request(QStringLiteral("save"), {});
+    });
+
+    headerText();
+    navigate(Page::Play, false);
+    // Key events of every widget pass through the window during a binding capture.
+    qApp->installEventFilter(this);
+    if (!selfTest)
+        startService(servicePath);
+}
+
+Window::~Window()
+{
+    qApp->removeEventFilter(this);
+    closing = true;
+    pollTimer.stop();
+    if (process.state() == QProcess::Running) {
+        request(QStringLiteral("quit"), {{QStringLiteral("discard"), discardOnQuit}});
+        process.closeWriteChannel();
+        process.waitForFinished(3000);
+    }
+    // The timers and the mirror are destroyed before the process; a service still running
+    // is killed by ~QProcess, whose signals must no longer reach this half-destroyed window.
+    disconnect(&process, nullptr, this, nullptr);
+}
+
+void Window::navigate(Page target, bool keepScroll)
+{
+    const int scroll = keepScroll ? scrollArea->verticalScrollBar()->value() : 0;
+    if (page == Page::Controls && target != Page::Controls && capturing)
+        request(QStringLiteral("cancel"), {});
+    page = target;
+
+    // Forget the old page before anything new refers to the window's pointers
+    trackedControls.clear();
+    playButton = nullptr;
+    gameStatusLabel = nullptr;
+    dataStatusLabel = nullptr;
+    saveImportStatusLabel = nullptr;
+    if (QWidget *old = scrollArea->takeWidget()) {
+        old->hide();
+        old->deleteLater();
+    }
+    languageCombo = nullptr;
+    bindingButtons.clear();
+    captureMessage = nullptr;
+    swapButton = nullptr;
+    useEscapeButton = nullptr;
+    cancelCaptureButton = nullptr;
+    bindingTable = nullptr;
+    deviceCombo = nullptr;
+    motionStatus = nullptr;
+    calibrateButton = nullptr;
+    pointerView = nullptr;
+
+    pageWidget = new QWidget;
+    pageWidget->setObjectName(QStringLiteral("paper"));
+    pageLayout = new QVBoxLayout(pageWidget);
+    pageLayout->setContentsMargins(0, 2, 0, 2);
+    pageLayout->setSpacing(14);
+
+    const bool advanced = isAdvanced(page);
+    if (page == Page::Play) {
+        buildHome();
+    } else {
+        // Banner with the page title
+        {
+            auto *banner = new Banner(page, root);
+            banner->setMinimumHeight(compact ? 86 : 99);
+            auto *layout = new QVBoxLayout(banner);
+            layout->setContentsMargins(25, 9, 135, 9);
+            layout->addWidget(
+                label(advanced ? T("Advanced settings") : T(Titles[int(page)]), "title"));
+            pageLayout->addWidget(banner);
+        }
+        // Quick links between the advanced settings pages
+        if (advanced) {
+            auto *links = new QHBoxLayout;
+            pageLayout->addLayout(links);
+            const struct
+            {
+                const char *key;
+                Page target;
+            } entries[] = {{"Graphics and performance", Page::Display},
+                           {"Button mapping", Page::Controls},
+                           {"Diagnostics", Page::Diagnostics}};
+            for (const auto &entry : entries) {
+                const Page linkTarget = entry.target;
+                FabricButton *link =
+                    action(links, entry.key, [this, linkTarget] { navigate(linkTarget, false); });
+                link->setCheckable(true);
+                link->setChecked(linkTarget == page);
+            }
+        }
+        switch (page) {
+        case Page::Install:
+            buildInstall();
+            break;
+        case Page::Display:
+            buildDisplay();
+            break;
+        case Page::Controls:
+            buildControls();
+            break;
+        case Page::Saves:
+            buildSaves();
+            break;
+        case Page::Diagnostics:
+            buildDiagnostics();
+            break;
+        case Page::Basic:
+            buildBasic();
+            break;
+        case Page::ControllerGuide:
+            buildControllerGuide();
+            break;
+        default:
+            break;
+        }
+    }
+    pageLayout->addStretch();
+    scrollArea->setWidget(pageWidget);
+    footer->setVisible(advanced);
+
+    headerText();
+    refresh();
+
+    // The new page has no height until it is laid out, so restore the scroll position later.
+    QTimer::singleShot(0, pageWidget,
+                       [this, scroll] { scrollArea->verticalScrollBar()->setValue(scroll); });
+}
+
+void Window::headerText()
+{
+    static const char *const keys[3] = {"Home page", "Basic settings", "Advanced settings"};
+    const int lit = litTab(page);
+    for (int i = 0; i < 3; ++i) {
+        navButtons[i]->setText(T(keys[i]));
+        navButtons[i]->setAccessibleName(T(keys[i]));
+        navButtons[i]->setChecked(i == lit);
+    }
+    brandLabel->setText(compact ? QStringLiteral("Grand Quilt") : fullBrand);
+    if (languageCombo)
+        languageCombo->setCurrentIndex(language);
+    saveButton->setText(T("Save settings"));
+}
+
+bool Window::settingsEditable() const
+{
+    return ready && state.value(QLatin1String("settingsError")).toString().isEmpty() &&
+           !state.value(QLatin1String("running")).toBool();
+}
+
+void Window::refresh()
+{
+    const bool editable = settingsEditable();
+    for (QWidget *control : std::as_const(trackedControls))
+        control->setEnabled(editable);
+
+    const bool stateDirty = state.value(QLatin1String("dirty")).toBool();
+    const bool settingsError = !state.value(QLatin1String("settingsError")).toString().isEmpty();
+    saveButton->setEnabled(editable && stateDirty);
+    if (settingsError)
+        footerStatus->setText(T("Settings need attention. Open Diagnostics to fix them."));
+    else
+        footerStatus->setText(stateDirty ? T("Unsaved changes") : T("No unsaved changes"));
+
+    const bool running = state.value(QLatin1String("running")).toBool();
+    const bool installed = state.value(QLatin1String("installed")).toBool();
+    const bool dataReady = state.value(QLatin1String("verified")).toBool() && installed &&
+                           state.value(QLatin1String("installationError")).toString().isEmpty();
+
+    // Play button: leads to the install page while the game data is not ready
+    if (playButton) {
+        if (running)
+            playButton->setText(T("Game running"));
+        else
+            playButton->setText(dataReady ? T("Start game") : T("Choose game data"));
+        bool enabled = false;
+        if (ready && !running)
+            enabled = dataReady ? editable : true;
+        playButton->setEnabled(enabled);
+    }
+    if (dataStatusLabel) {
+        if (!ready)
+            dataStatusLabel->setText(T("Checking native executable..."));
+        else if (!installed)
+            dataStatusLabel->setText(T("Install the game to play"));
+        else
+            dataStatusLabel->setText(dataReady ? T("Game data verified")
+                                               : T("Game data needs attention"));
+        dataStatusLabel->setToolTip(status(state.value(QLatin1String("dataStatus")).toString()));
+    }
+    if (gameStatusLabel) {
+        const QString text = status(state.value(QLatin1String("gameStatus")).toString());
+        gameStatusLabel->setText(text);
+        gameStatusLabel->setVisible(!text.isEmpty());
+    }
+    if (saveImportStatusLabel) {
+        const QString text = status(state.value(QLatin1String("saveImportStatus")).toString());
+        saveImportStatusLabel->setText(text);
+        saveImportStatusLabel->setVisible(!text.isEmpty());
+    }
+    if (page == Page::Controls)
+        updateControls();
+}
+
+void Window::notice(const QString &text)
+{
+    noticeLabel->setText(text);
+    noticeLabel->setVisible(!text.isEmpty());
+}
+
+void Window::loadStandardText()
+{
+    QCoreApplication::removeTranslator(&translator);
+    if (language == 1)
+        return;
+    const QString code = language == 0 ? QStringLiteral("zh_CN") : QStringLiteral("es");
+    const QString own = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    const QString qtOwn = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator.load(QStringLiteral("qt_") + code, own) ||
+        translator.load(QStringLiteral("qtbase_") + code, own) ||
+        translator.load(QStringLiteral("qtbase_") + code, qtOwn))
+        QCoreApplication::installTranslator(&translator);
+}
+
+void Window::setLanguage(int index)
+{
+    language = index;
+    Quilt::language(index);
+    loadStandardText();
+    headerText();
+    navigate(page, true);
+    if (!selfTest)
+        request(QStringLiteral("lang"), {{QStringLiteral("value"), index}});
+}
+
+void Window::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool nowCompact = event->size().width() < compactWidth;
+    if (nowCompact == compact)
+        return;
+    compact = nowCompact;
+    if (scrollArea && pageWidget)
+        navigate(page, true);
+}
+
+void Window::closeEvent(QCloseEvent *event)
+{
+    if (selfTest) {
+        if (closeAfterSave && !closing) {
+            event->ignore();
+            return;
+        }
+        closing = true;
+        QWidget::closeEvent(event);
+        return;
+    }
+    if (closing) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // A save on the way out is still unanswered.
+    if (closeAfterSave) {
+        event->ignore();
+        return;
+    }
+    // Without a service state there is nothing that could be saved.
+    if (!ready) {
+        closing = true;
+        QWidget::closeEvent(event);
+        return;
+    }
+    if (dirty || state.value(QLatin1String("dirty")).toBool()) {
+        closeAfterSave = true;
+        request(QStringLiteral("save"), {});
+        event->ignore();
+        return;
+    }
+    closing = true;
+    QWidget::closeEvent(event);
+}
 
 } // namespace Quilt

@@ -153,8 +153,9 @@ private:
     QTranslator translator;
     QTimer pollTimer;
     QTimer autosaveTimer;
-    QByteArray replyBuffer;      // the unfinished last reply line
-    bool skippingLine = false;   // an over-long line is being dropped up to its line feed
+    QByteArray replyBuffer;     // reply bytes not handled yet; ends with the unfinished line
+    qsizetype replyScanned = 0; // bytes of replyBuffer known to hold no line feed
+    bool skippingLine = false;  // an over-long line is being dropped up to its line feed
 
     // The mirror of the service
     QJsonObject state;
