@@ -2,10 +2,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,6 +56,9 @@ private slots:
     void initTestCase();
     void init();
     void resourcesOpen();
+    void launcherIconHoldsNineSizes();
+    void picturesHaveTheirSizes_data();
+    void picturesHaveTheirSizes();
     void linenTileIsAGrid();
     void noticeLabelIsStyled();
     void dialogsWearTheLinen();
@@ -80,6 +87,52 @@ void TestArtwork::resourcesOpen()
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
     }
+}
+
+void TestArtwork::launcherIconHoldsNineSizes()
+{
+    const QList<int> expected = {16, 20, 24, 32, 40, 48, 64, 128, 256};
+    QImageReader reader(":/quilt/launcher.ico");
+    QCOMPARE(reader.imageCount(), expected.size());
+    QList<int> sizes;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.width(), image.height());
+        // The button sits on a transparent square.
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2).alpha(), 255);
+        sizes.append(image.width());
+    }
+    std::sort(sizes.begin(), sizes.end());
+    QCOMPARE(sizes, expected);
+
+    // The window icon is built from the same file and offers every size.
+    QCOMPARE(QIcon(":/quilt/launcher.ico").availableSizes().size(), expected.size());
+}
+
+void TestArtwork::picturesHaveTheirSizes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
+    QTest::newRow("mascot") << ":/quilt/mascot.png" << 512;
+    QTest::newRow("warning") << ":/quilt/warning-patch.png" << 144;
+    QTest::newRow("drop-down") << ":/quilt/dropdown-patch.png" << 80;
+}
+
+void TestArtwork::picturesHaveTheirSizes()
+{
+    QFETCH(QString, path);
+    QFETCH(int, size);
+    const QImage image(path);
+    QCOMPARE(image.size(), QSize(size, size));
+    // Drawn on a transparent background, with the patch itself opaque in the middle.
+    QVERIFY(image.hasAlphaChannel());
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
+        QCOMPARE(image.pixelColor(corner).alpha(), 0);
+    QCOMPARE(image.pixelColor(size / 2, size * 2 / 3).alpha(), 255);
 }
 
 void TestArtwork::linenTileIsAGrid()
@@ -114,6 +167,12 @@ void TestArtwork::dialogsWearTheLinen()
     for (const QPoint point :
          {QPoint(0, 0), QPoint(3, 0), QPoint(0, 4), QPoint(3, 3), QPoint(7, 7)})
         QCOMPARE(colourAt(box, point), linenAt(point.x(), point.y()));
+
+    // Its warning icon is the sewn patch, not the style's stock triangle.
+    const QPixmap icon = box.iconPixmap();
+    QVERIFY(!icon.isNull());
+    const QImage patch = QIcon(":/quilt/warning-patch.png").pixmap(icon.size()).toImage();
+    QCOMPARE(icon.toImage().convertToFormat(patch.format()), patch);
 }
 
 QTEST_MAIN(TestArtwork)
