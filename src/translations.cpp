@@ -111,7 +111,7 @@ const Quilt::Message messages[] = {
     {"On", "开启", "Activado"},
     {"Smooths polygon edges. Can be combined with internal resolution scaling. Changes apply on the next game launch.", "平滑多边形边缘，可与内部分辨率缩放同时使用。更改将在下次启动游戏时生效。", "Suaviza los bordes de los polígonos. Se puede combinar con el escalado de la resolución interna. Los cambios se aplican en el próximo inicio del juego."},
     {"FXAA smooths edges in the final image at a low GPU cost, but can soften fine details. MSAA smooths geometry edges; the combined mode applies both.", "FXAA 以较低的 GPU 开销平滑最终画面的边缘，但可能使细节变模糊。MSAA 平滑几何体边缘；组合模式同时使用两者。", "FXAA suaviza los bordes de la imagen final con un bajo coste de GPU, pero puede difuminar los detalles finos. MSAA suaviza los bordes de la geometría; el modo combinado aplica ambos."},
-    {"Resolution and frame rate", "分辨率与帧率", "Resolución y fotogramas"},
+    {"Resolution and frame rate", "分辨率与帧率", "Resolución y tasa de fotogramas"},
     {"16:9 widescreen. Windowed mode opens at 960 x 540. Both modes keep widescreen proportions, adding black bars as needed.", "16:9 宽屏。窗口模式以 960 x 540 打开。两种模式都会保持宽屏比例，必要时添加黑边。", "Panorámica 16:9. El modo ventana se abre a 960 x 540. Ambos modos mantienen la proporción panorámica y añaden franjas negras cuando hace falta."},
     {"Window size does not change the selected internal resolution. A validated 30/60 FPS selector is not available yet.", "窗口大小不会改变所选的内部分辨率。经过验证的 30/60 FPS 选项暂不可用。", "El tamaño de la ventana no cambia la resolución interna seleccionada. Aún no hay un selector de 30/60 FPS validado."},
     {"Master volume", "主音量", "Volumen general"},
