@@ -1,29 +1,440 @@
 #include "fabric.h"
 
+#include <QCursor>
+#include <QIcon>
+#include <QListView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyleOptionSpinBox>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
 namespace Quilt {
 
-QuiltTabs::QuiltTabs() = default;
+namespace {
+
+QColor hex(const char *rgb)
+{
+    return QColor::fromString(QLatin1StringView(rgb));
+}
+
+QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
+         Qt::PenCapStyle cap = Qt::SquareCap, Qt::PenJoinStyle join = Qt::BevelJoin)
+{
+    return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
+}
+
+// The stitched field behind a combo box and a spin box; returns the frame rectangle.
+QRectF drawField(QPainter &painter, const QWidget &widget)
+{
+    const QRectF frame(1, 1, widget.width() - 2, widget.height() - 3);
+    const double radius = 10;
+
+    painter.setBrush(hex(widget.testAttribute(Qt::WA_Disabled) ? "#eeeae0" : "#fffcf1"));
+    painter.setPen(widget.hasFocus() ? pen(hex("#b4778d"), 2) : pen(hex("#cbc2aa"), 1));
+    painter.drawRoundedRect(frame, radius, radius);
+    drawStitch(painter, frame.adjusted(4, 4, -4, -4), hex("#d9cfb8"), 7);
+    return frame;
+}
+
+// Popup rows of FabricCombo: a pink rounded highlight with a dot on the selected row.
+class FabricChoice : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    ~FabricChoice() override = default;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QRect r = option.rect;
+        const int textLeft = 23;
+        const int dotLeft = 13;
+        const double dotRadius = 3;
+
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+
+        // Highlight of the row under the pointer or chosen with the keys.
+        if (option.state & QStyle::State_Selected) {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(hex("#f4dfe4"));
+            painter->drawRoundedRect(
+                QRectF(r.left() + 3, r.top() + 1, r.width() - 6, r.height() - 2), 7, 7);
+            const int cy = (r.top() + r.bottom()) / 2;
+            painter->setBrush(hex("#b76c88"));
+            painter->drawEllipse(QRectF(r.left() + dotLeft - dotRadius, cy - dotRadius,
+                                        2 * dotRadius, 2 * dotRadius));
+        }
+
+        // Row text, never elided.
+        const QString text = index.model() ? index.data(Qt::DisplayRole).toString() : QString();
+        painter->setPen(hex("#3e5145"));
+        painter->drawText(QRect(r.left() + textLeft, r.top() + 1, r.width() - 34, r.height() - 2),
+                          Qt::AlignVCenter, text);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QSize base = QStyledItemDelegate::sizeHint(option, index);
+        return QSize(base.width() + 34, std::max(base.height() + 10, 34));
+    }
+};
+
+} // namespace
+
+QuiltTabs::QuiltTabs()
+{
+    setDrawBase(false);
+    setExpanding(false);
+    setAttribute(Qt::WA_MouseTracking, true);
+    setCursor(Qt::PointingHandCursor);
+}
+
 QuiltTabs::~QuiltTabs() = default;
-void QuiltTabs::paintEvent(QPaintEvent *event) { QTabBar::paintEvent(event); }
-QSize QuiltTabs::tabSizeHint(int index) const { return QTabBar::tabSizeHint(index); }
 
-SewnSwitch::SewnSwitch() = default;
+QSize QuiltTabs::tabSizeHint(int index) const
+{
+    QFont bold = font();
+    bold.setWeight(QFont::Bold);
+    const QFontMetrics metrics(bold);
+    return QSize(metrics.horizontalAdvance(tabText(index)) + 58,
+                 std::max(metrics.height() + 23, 47));
+}
+
+void QuiltTabs::paintEvent(QPaintEvent *)
+{
+    const double w = width();
+    const double h = height();
+    const double midY = 0.5 * (h - 14) + 7;
+    const double notch = 5;  // depth of the V cut into each end of the ribbon
+    const double inset = 7;  // ribbon distance from the top and bottom edges
+    const double ballX = 18; // ball centre from a patch's left edge
+    const double labelLeft = 33;
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // Ribbon with a notch at each end.
+    const QPointF ribbon[] = {
+        QPointF(1, inset),         QPointF(w - 1, inset), QPointF(w - 1 - notch, midY),
+        QPointF(w - 1, h - inset), QPointF(1, h - inset), QPointF(1 + notch, midY),
+    };
+    painter.setPen(pen(hex("#c8b998"), 1));
+    painter.setBrush(hex("#f0e5ca"));
+    painter.drawPolygon(ribbon, 6, Qt::OddEvenFill);
+
+    // Ribbon seams, in Qt's default dash.
+    painter.setPen(pen(hex("#bfae8d"), 1, Qt::DashLine, Qt::RoundCap, Qt::BevelJoin));
+    painter.drawLine(QLineF(7, 10, w - 7, 10));
+    painter.drawLine(QLineF(7, h - 10, w - 7, h - 10));
+
+    const int hovered =
+        testAttribute(Qt::WA_UnderMouse) ? tabAt(mapFromGlobal(QCursor::pos())) : -1;
+
+    for (int i = 0; i < count(); ++i) {
+        const QRectF patch = QRectF(tabRect(i)).adjusted(6, 2, -6, -4);
+        const bool current = i == currentIndex();
+        const QColor ball = hex(current ? "#b75c7b" : "#89a193");
+
+        // Raised face of the current tab.
+        if (current) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(hex("#c5a596"));
+            painter.drawRoundedRect(patch.translated(0, 2), 10, 10);
+            painter.setBrush(hex(i == hovered ? "#f2c9d2" : "#edbfcb"));
+            painter.setPen(hasFocus() ? pen(hex("#82435c"), 2) : pen(hex("#b27a8c"), 1));
+            painter.drawRoundedRect(patch, 10, 10);
+            drawStitch(painter, patch.adjusted(4, 4, -4, -4), hex("#fff4e7"), 7);
+        }
+
+        // Ball of thread on the ribbon's middle line.
+        {
+            painter.save();
+            painter.translate(patch.x() + ballX, midY);
+            const QPen thread = pen(ball.darker(126), 1.6, Qt::SolidLine, Qt::RoundCap);
+
+            // Loose end.
+            QPainterPath end;
+            end.moveTo(4, 6);
+            end.cubicTo(8, 12, 11, 4, 14, 7);
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(thread);
+            painter.drawPath(end);
+
+            // Ball, then the wound strands clipped to it.
+            QPainterPath body;
+            body.addEllipse(QRectF(-8.5, -8.5, 17, 17));
+            painter.setBrush(ball);
+            painter.drawPath(body);
+            painter.setClipPath(body, Qt::IntersectClip);
+            QPainterPath strands;
+            for (const double b : {-4.0, 0.0, 4.0}) {
+                strands.moveTo(-10, b);
+                strands.quadTo(-2, b - 1, b + 3, -9);
+                strands.moveTo(b - 5, 9);
+                strands.quadTo(b - 4, 4, b + 7, -2);
+            }
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(pen(ball.lighter(155), 1.25, Qt::SolidLine, Qt::RoundCap));
+            painter.drawPath(strands);
+            painter.restore();
+        }
+
+        // Label, never elided: the size hint leaves room for the bold text.
+        QFont font = this->font();
+        font.setWeight(current ? QFont::Bold : QFont::Normal);
+        painter.setFont(font);
+        painter.setPen(hex(current ? "#603646" : i == hovered ? "#324c3e" : "#566357"));
+        painter.drawText(
+            QRectF(patch.x() + labelLeft, patch.y(), patch.width() - 40, patch.height()),
+            Qt::AlignCenter, tabText(i));
+    }
+}
+
+SewnSwitch::SewnSwitch()
+{
+    setFixedSize(58, 30);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
 SewnSwitch::~SewnSwitch() = default;
-void SewnSwitch::paintEvent(QPaintEvent *event) { QCheckBox::paintEvent(event); }
-bool SewnSwitch::hitButton(const QPoint &pos) const { return rect().contains(pos); }
 
-FabricButton::FabricButton(const QString &text, bool primary) : QPushButton(text), primary(primary) {}
+bool SewnSwitch::hitButton(const QPoint &pos) const
+{
+    return rect().contains(pos);
+}
+
+void SewnSwitch::paintEvent(QPaintEvent *)
+{
+    const QRectF track(1, 1, 56, 28);
+    const QRectF seam(4, 4, 50, 22);
+    const QPointF knobOn(42, 15);
+    const QPointF knobOff(16, 15);
+    const double knobRadius = 10;
+    const double disabledOpacity = 0.55;
+    const bool on = isChecked();
+    const QColor trackColor = hex(on ? "#bcdac5" : "#e7e5d8");
+    const QColor knobColor = hex(on ? "#77ad8a" : "#bcbaaa");
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (testAttribute(Qt::WA_Disabled))
+        painter.setOpacity(disabledOpacity);
+
+    // Pill track and its seam.
+    painter.setPen(hasFocus() ? pen(hex("#a35e7c"), 2) : pen(trackColor.darker(119), 1));
+    painter.setBrush(trackColor);
+    painter.drawRoundedRect(track, 14, 14);
+    drawStitch(painter, seam, trackColor.darker(123), 11);
+
+    // Knob: jumps between the two ends, no animation.
+    drawButtonPatch(painter, on ? knobOn : knobOff, knobRadius, knobColor);
+}
+
+FabricButton::FabricButton(const QString &text, bool primary) : QPushButton(text), primary(primary)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setMinimumHeight(primary ? 64 : 39);
+}
+
 FabricButton::~FabricButton() = default;
-QSize FabricButton::sizeHint() const { return QPushButton::sizeHint(); }
-void FabricButton::paintEvent(QPaintEvent *event) { QPushButton::paintEvent(event); }
 
-FabricCombo::FabricCombo() = default;
+QSize FabricButton::sizeHint() const
+{
+    // The widget's own font, not the larger paint font of the primary variant.
+    const int advance = fontMetrics().horizontalAdvance(text());
+    return primary ? QSize(advance + 85, 66) : QSize(advance + 36, 40);
+}
+
+void FabricButton::paintEvent(QPaintEvent *)
+{
+    const double radius = primary ? 17 : 10;
+    const int seamRadius = primary ? 13 : 6;
+    const double bottomInset = primary ? 5 : 3;
+    const double lipDepth = primary ? 4 : 2;
+    const double pressDepth = 2; // how far a held-down face sinks
+    const double playHalfHeight = 8;
+    const double playLength = 12;
+    const double playGroup = 27;   // the mark and its gap widen the centred group by this much
+    const double labelOffset = 25; // label start from the mark's left edge
+
+    const bool enabled = isEnabled();
+    const QColor face = hex(!enabled                  ? "#eeeae0"
+                            : isDown() || isChecked() ? (primary ? "#a34d68" : "#e3ebdc")
+                            : underMouse()            ? (primary ? "#b55575" : "#f6e5e6")
+                                                      : (primary ? "#bf607f" : "#f5efdf"));
+    const QColor border = hex(!enabled ? "#d4d0c4" : primary ? "#a75470" : "#cac2aa");
+    const QColor seam = hex(primary ? "#f2c1d0" : "#c5bca7");
+    const QColor ink = hex(!enabled ? "#888d80" : primary ? "#fff9ef" : "#3d5143");
+    const QPen outline = hasFocus() ? pen(hex("#9b5670"), 2) : pen(border, 1);
+
+    // Face rectangle: a held-down button lowers its top edge, its bottom edge stays put.
+    const double top = isDown() ? 1 + pressDepth : 1;
+    const QRectF frame(1, top, width() - 2, height() - bottomInset - top);
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // Lip, face and seam.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(border);
+    painter.drawRoundedRect(frame.translated(0, lipDepth), radius, radius);
+    painter.setPen(outline);
+    painter.setBrush(face);
+    painter.drawRoundedRect(frame, radius, radius);
+    drawStitch(painter, frame.adjusted(5, 5, -5, -5), seam, seamRadius);
+
+    QFont font = this->font();
+    if (primary) {
+        font.setPixelSize(22);
+        font.setWeight(QFont::Bold);
+    }
+    painter.setFont(font);
+    QRectF textBox = frame.adjusted(10, 0, -10, 0);
+
+    if (!primary) {
+        // Standard label, elided to the face.
+        painter.setPen(ink);
+        painter.drawText(
+            textBox, Qt::AlignCenter,
+            painter.fontMetrics().elidedText(text(), Qt::ElideRight, int(textBox.width())));
+        return;
+    }
+
+    // Primary: play mark and label centred together, never elided.
+    const int advance = painter.fontMetrics().horizontalAdvance(text());
+    const QPointF centre = frame.center();
+    const double left = centre.x() - (advance + playGroup) / 2.0;
+    const QPointF play[] = {QPointF(left, centre.y() - playHalfHeight),
+                            QPointF(left, centre.y() + playHalfHeight),
+                            QPointF(left + playLength, centre.y())};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawPolygon(play, 3, Qt::OddEvenFill);
+    textBox.setLeft(left + labelOffset);
+    painter.setPen(ink);
+    painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+FabricCombo::FabricCombo()
+{
+    setCursor(Qt::PointingHandCursor);
+    setMinimumHeight(39);
+    auto *list = new QListView;
+    list->setAttribute(Qt::WA_MouseTracking);
+    list->setStyleSheet("QListView {background:#fffbf1;border:1px solid #cfc6ae;padding:3px;"
+                        "outline:0;}");
+    setView(list);
+    // After setView: the view takes the combo box's delegate.
+    setItemDelegate(new FabricChoice(this));
+}
+
 FabricCombo::~FabricCombo() = default;
-QSize FabricCombo::sizeHint() const { return QComboBox::sizeHint(); }
-void FabricCombo::paintEvent(QPaintEvent *event) { QComboBox::paintEvent(event); }
 
-FabricSpinBox::FabricSpinBox() { setObjectName("fabricNumber"); }
+QSize FabricCombo::sizeHint() const
+{
+    QSize hint = QComboBox::sizeHint();
+    hint.rwidth() += 12;
+    hint.setHeight(std::max(hint.height(), 40));
+    return hint;
+}
+
+void FabricCombo::paintEvent(QPaintEvent *)
+{
+    const int arrowSize = 20;
+    const int arrowRight = 8; // gap between the arrow box and the widget's right edge
+    const QRect arrowBox(width() - arrowSize - arrowRight, (height() - arrowSize) / 2, arrowSize,
+                         arrowSize);
+    static const QIcon arrow(":/quilt/dropdown-patch.png");
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame = drawField(painter, *this);
+
+    // Sewn-patch arrow.
+    arrow.paint(&painter, arrowBox, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled,
+                QIcon::Off);
+
+    // Current text keeps its colour even when disabled; the field shows the state.
+    const QRectF textBox(frame.x() + 13, frame.y(), frame.width() - 45, frame.height());
+    painter.setPen(hex("#405347"));
+    painter.drawText(
+        textBox, Qt::AlignVCenter,
+        painter.fontMetrics().elidedText(currentText(), Qt::ElideRight, int(textBox.width())));
+}
+
+FabricSpinBox::FabricSpinBox()
+{
+    setObjectName("fabricNumber");
+    setAlignment(Qt::AlignCenter);
+    setButtonSymbols(QAbstractSpinBox::PlusMinus);
+    setMinimumWidth(136);
+    // Repaint as the pointer moves from one step button to the other.
+    setAttribute(Qt::WA_Hover, true);
+}
+
 FabricSpinBox::~FabricSpinBox() = default;
-void FabricSpinBox::paintEvent(QPaintEvent *event) { QDoubleSpinBox::paintEvent(event); }
+
+void FabricSpinBox::paintEvent(QPaintEvent *)
+{
+    const double outerRadius = 10.5;
+    const double rimRadius = 8;
+    const double signHalf = 3.5;
+
+    struct Step
+    {
+        QStyle::SubControl control;
+        QAbstractSpinBox::StepEnabledFlag flag;
+        const char *base;
+        const char *sign;
+        bool plus;
+    };
+    const Step steps[] = {
+        {QStyle::SC_SpinBoxDown, QAbstractSpinBox::StepDownEnabled, "#f1d6de", "#81485d", false},
+        {QStyle::SC_SpinBoxUp, QAbstractSpinBox::StepUpEnabled, "#d4e7d7", "#41674c", true},
+    };
+    const QColor idle = hex("#e6e4d9");     // fill of a button that cannot step
+    const QColor idleSign = hex("#a4a397"); // its sign
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawField(painter, *this);
+
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+
+    for (const Step &step : steps) {
+        const QRect r = style()->subControlRect(QStyle::CC_SpinBox, &option, step.control, this);
+        const QColor base = hex(step.base);
+        const bool live = isEnabled() && (option.stepEnabled & step.flag);
+        const bool pressed =
+            (option.activeSubControls & step.control) && (option.state & QStyle::State_Sunken);
+        const QColor fill = !live                                 ? idle
+                            : pressed                             ? base.darker(112)
+                            : underMouse() && r.contains(pointer) ? base.darker(105)
+                                                                  : base;
+        const QPointF c(r.x() + r.width() / 2.0, r.y() + r.height() / 2.0);
+
+        // Round button with a sewn rim.
+        painter.setPen(pen(fill.darker(120), 1));
+        painter.setBrush(fill);
+        painter.drawEllipse(c, outerRadius, outerRadius);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(c, rimRadius, rimRadius);
+
+        // Minus or plus sign.
+        painter.setPen(pen(live ? hex(step.sign) : idleSign, 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QLineF(c.x() - signHalf, c.y(), c.x() + signHalf, c.y()));
+        if (step.plus)
+            painter.drawLine(QLineF(c.x(), c.y() - signHalf, c.x(), c.y() + signHalf));
+    }
+}
 
 } // namespace Quilt

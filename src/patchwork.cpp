@@ -1,33 +1,371 @@
 #include "fabric.h"
 
+#include <QDir>
+#include <QIcon>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <array>
 
 namespace Quilt {
 
-void drawStitch(QPainter &, QRectF, QColor, int) {}
-void drawButtonPatch(QPainter &, QPointF, double, QColor) {}
-QColor pageColor(Page) { return QColor(); }
+namespace {
+
+QColor hex(const char *rgb)
+{
+    return QColor::fromString(QLatin1StringView(rgb));
+}
+
+QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
+         Qt::PenCapStyle cap = Qt::SquareCap, Qt::PenJoinStyle join = Qt::BevelJoin)
+{
+    return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
+}
+
+// One integer line through the line-list overload, so every glyph stroke rasterises the same way.
+void line(QPainter &painter, int x1, int y1, int x2, int y2)
+{
+    const QLine segment(x1, y1, x2, y2);
+    painter.drawLines(&segment, 1);
+}
+
+void monitor(QPainter &painter)
+{
+    painter.drawRoundedRect(QRectF(8, 11, 32, 23), 4, 4, Qt::AbsoluteSize);
+    line(painter, 24, 35, 24, 39);
+    line(painter, 16, 39, 32, 39);
+}
+
+void gamepad(QPainter &painter)
+{
+    painter.drawRoundedRect(QRectF(7, 15, 34, 20), 9, 9, Qt::AbsoluteSize);
+    // Cross pad, then two face buttons as dots of the round pen.
+    line(painter, 12, 24, 20, 24);
+    line(painter, 16, 20, 16, 28);
+    const QPoint faceButtons[] = {QPoint(32, 21), QPoint(28, 26)};
+    painter.drawPoints(faceButtons, 2);
+}
+
+// Outline icon of a page in a 48 x 48 box at the painter's origin. Values outside the page
+// range draw nothing: only the pen and brush are set.
+void glyph(QPainter &painter, Page page)
+{
+    painter.setPen(pen(hex("#46524b"), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+
+    switch (page) {
+    case Page::Play: {
+        QPainterPath house;
+        house.moveTo(8, 23); // roof
+        house.lineTo(24, 10);
+        house.lineTo(40, 23);
+        house.moveTo(13, 22); // walls
+        house.lineTo(13, 38);
+        house.lineTo(35, 38);
+        house.lineTo(35, 22);
+        house.moveTo(21, 37); // door
+        house.lineTo(21, 28);
+        house.lineTo(27, 28);
+        house.lineTo(27, 37);
+        painter.drawPath(house);
+        break;
+    }
+    case Page::Install:
+        painter.drawRoundedRect(QRectF(10, 26, 28, 11), 3, 3, Qt::AbsoluteSize);
+        line(painter, 24, 10, 24, 29);
+        line(painter, 18, 22, 24, 29);
+        line(painter, 30, 22, 24, 29);
+        break;
+    case Page::Display:
+    case Page::Basic:
+        monitor(painter);
+        break;
+    case Page::Controls:
+    case Page::ControllerGuide:
+        gamepad(painter);
+        break;
+    case Page::Saves: {
+        QPainterPath folder;
+        folder.moveTo(9, 36);
+        folder.lineTo(9, 13);
+        folder.lineTo(21, 13);
+        folder.lineTo(25, 18);
+        folder.lineTo(39, 18);
+        folder.lineTo(39, 36);
+        folder.closeSubpath();
+        painter.drawPath(folder);
+        break;
+    }
+    case Page::Diagnostics:
+        painter.drawEllipse(QRectF(9, 9, 22, 22));
+        line(painter, 28, 28, 39, 39); // handle
+        line(painter, 14, 20, 18, 20); // pulse trace inside the lens
+        line(painter, 18, 20, 21, 16);
+        line(painter, 21, 16, 25, 22);
+        break;
+    }
+}
+
+// Icon of a library card: the page glyph on a stitched tile of the page colour.
+QIcon cardIcon(Page page, QColor color)
+{
+    const QRectF tile(1, 1, 46, 46); // inside the 48 x 48 design box
+    const QRectF seam(4, 4, 40, 40);
+
+    QPixmap pixmap(96, 96);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(color);
+    painter.setPen(pen(color.darker(116), 1));
+    painter.drawRoundedRect(tile, 13, 13);
+    drawStitch(painter, seam, color.darker(128), 9);
+    glyph(painter, page);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
+{
+    // The dash pattern is in units of the pen width: 3.75 px dashes, 5 px gaps.
+    QPen thread = pen(color, 1.25, Qt::DashLine, Qt::RoundCap, Qt::BevelJoin);
+    thread.setDashPattern({3, 4});
+    painter.setPen(thread);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect, double(radius), double(radius), Qt::AbsoluteSize);
+}
+
+void drawButtonPatch(QPainter &painter, QPointF centre, double radius, QColor color)
+{
+    const double rim = radius - 3; // the sewn ring just inside the edge
+    const double cross = 0.22 * radius;
+    const QPointF c = centre;
+
+    // Button face and rim.
+    painter.setBrush(color);
+    painter.setPen(pen(color.darker(120), 1.25));
+    painter.drawEllipse(QRectF(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QRectF(c.x() - rim, c.y() - rim, 2 * rim, 2 * rim));
+
+    // Thread cross.
+    painter.setPen(pen(hex("#fff8eb"), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+    painter.drawLine(QLineF(c.x() - cross, c.y() - cross, c.x() + cross, c.y() + cross));
+    painter.drawLine(QLineF(c.x() - cross, c.y() + cross, c.x() + cross, c.y() - cross));
+}
+
+QColor pageColor(Page page)
+{
+    static constexpr std::array colors{
+        "#dceee1", // Play (home)
+        "#f4e2c4", // Install
+        "#f6e5bc", // Display (graphics)
+        "#e0eaf2", // Controls (button mapping)
+        "#f4dfe1", // Saves
+        "#e0e7ee", // Diagnostics
+        "#e2eee1", // Basic settings
+        "#e0eaf2", // Controller guide
+    };
+    const auto index = static_cast<std::size_t>(page);
+    // A value outside the page range gets the plain linen cream rather than a read past the
+    // table.
+    if (index >= colors.size())
+        return hex("#f8f4e9");
+    return hex(colors[index]);
+}
+
 QPixmap brandButton(bool small)
 {
-    QPixmap pixmap(small ? 36 : 68, small ? 36 : 68);
+    const int side = small ? 18 : 34; // logical pixels
+    const double radius = small ? 7 : 14;
+    const QColor color = hex(small ? "#8bb69b" : "#ed9caf"); // green small mark, pink large one
+
+    QPixmap pixmap(2 * side, 2 * side);
+    pixmap.setDevicePixelRatio(2);
     pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawButtonPatch(painter, QPointF(side / 2, side / 2 - 1), radius, color);
+    painter.end();
     return pixmap;
 }
 
 Linen::Linen() = default;
 Linen::~Linen() = default;
-void Linen::paintEvent(QPaintEvent *) {}
 
-Banner::Banner(Page page, const QString &, QWidget *parent) : QFrame(parent), page(page) {}
+void Linen::paintEvent(QPaintEvent *)
+{
+    const int pitch = 7; // the same grid as the dialogs' linen tile
+    const QColor cloth = hex("#f8f4e9");
+    const QColor weave(152, 118, 76, 15); // a brown at alpha 15
+
+    QPainter painter(this);
+    painter.fillRect(rect(), cloth);
+    painter.setPen(weave);
+    const int w = width();
+    const int h = height();
+    for (int x = 0; x <= w - 1; x += pitch)
+        painter.drawLine(QLine(x, 0, x, h));
+    for (int y = 0; y <= h - 1; y += pitch)
+        painter.drawLine(QLine(0, y, w, y));
+}
+
+Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent), page(page)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    if (page == Page::Play) {
+        // A missing or unreadable concept art falls back to the mascot without a word; if that
+        // fails as well the banner simply has no picture.
+        art.load(QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png"));
+        if (art.isNull())
+            art.load(":/quilt/mascot.png");
+    }
+}
+
 Banner::~Banner() = default;
-void Banner::paintEvent(QPaintEvent *) {}
+
+void Banner::paintEvent(QPaintEvent *)
+{
+    const int w = width();
+    const int h = height();
+    const QColor color = pageColor(page);
+    const double cardRadius = 23;
+    const double shadowDrop = 2;
+    const int hatchPitch = 32;
+    const QColor hatchColor(70, 110, 85, 15); // a green at alpha 15
+    const QPointF badgeCentre(w - 87, h * 0.5);
+    const double badgeScale = 68.0 / 48.0; // the 48 px design box becomes a 68 px badge
+    const double badgeTilt = 7;            // degrees, clockwise
+
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+
+    // Card and its shadow; everything after stays inside the card.
+    QPainterPath card;
+    card.addRoundedRect(QRectF(1, 1, w - 2, h - 4), cardRadius, cardRadius);
+    painter.fillPath(card.translated(0, shadowDrop), color.darker(118));
+    painter.fillPath(card, color);
+    painter.setClipPath(card, Qt::ReplaceClip);
+
+    // Plaid hatch: two families of 45 degree lines.
+    painter.setPen(pen(hatchColor, 1.5));
+    for (int x0 = -h; x0 < w + h; x0 += hatchPitch) {
+        painter.drawLine(QLineF(x0, 0, x0 + h, h));
+        painter.drawLine(QLineF(x0, h, x0 + h, 0));
+    }
+
+    if (page == Page::Play) {
+        // Concept art in the bottom-right corner; it may reach above the card, where the clip
+        // cuts it.
+        if (!art.isNull()) {
+            const QSize box(int(w * 0.59), int(h * 1.065));
+            const QSize size = art.size().scaled(box, Qt::KeepAspectRatio);
+            const QRectF target(w - size.width() - 10, h - size.height() - 4, size.width(),
+                                size.height());
+            painter.drawPixmap(target, art, QRectF(art.rect()));
+        }
+    } else {
+        // Tilted sewn-on badge with the page glyph.
+        painter.save();
+        painter.translate(badgeCentre);
+        painter.rotate(badgeTilt);
+        painter.translate(-34, -34);
+        painter.scale(badgeScale, badgeScale);
+        painter.setBrush(hex("#fff9eb"));
+        painter.setPen(pen(color.darker(120), 1));
+        painter.drawRoundedRect(QRectF(0, 0, 48, 48), 12, 12);
+        drawStitch(painter, QRectF(3, 3, 42, 42), color.darker(145), 9);
+        glyph(painter, page);
+        painter.restore();
+
+        // Two buttons beside the badge, pink above right and yellow below left.
+        drawButtonPatch(painter, badgeCentre + QPointF(42, -20), 10, hex("#edb3bf"));
+        drawButtonPatch(painter, badgeCentre + QPointF(-45, 17), 7, hex("#e5c079"));
+    }
+
+    // Edge seam, 7 px inside the card.
+    drawStitch(painter, QRectF(8, 8, w - 16, h - 18), color.darker(127), 18);
+}
 
 LibraryCard::LibraryCard(Page page, QString title, QString description)
     : QPushButton(title), page(page), description(description)
 {
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(description);
+    setAccessibleDescription(description);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setMinimumHeight(96);
 }
+
 LibraryCard::~LibraryCard() = default;
-QSize LibraryCard::sizeHint() const { return QSize(260, 96); }
-void LibraryCard::paintEvent(QPaintEvent *) {}
+
+QSize LibraryCard::sizeHint() const
+{
+    return QSize(260, 96);
+}
+
+void LibraryCard::paintEvent(QPaintEvent *)
+{
+    const int w = width();
+    const int h = height();
+    const QColor color = pageColor(page);
+    const bool wide = w >= 230; // narrower cards drop the description
+    const int iconX = wide ? 16 : 9;
+    const int iconSize = wide ? 61 : 39;
+    const int textLeft = wide ? 90 : 55;
+    const int titleTop = wide ? 18 : 0;
+    const Qt::Alignment titleAlign = wide ? Qt::AlignTop : Qt::AlignVCenter;
+    const int descriptionTop = 51;
+    const int textRight = w - 25; // inclusive, clear of the chevron
+    const int textWidth = std::max(0, textRight - textLeft + 1);
+    const QRectF face(1, 1, w - 2, h - 3);
+    const double faceRadius = 15;
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // Face: warmer while hovered, pink outline with keyboard focus.
+    painter.setBrush(hex(testAttribute(Qt::WA_UnderMouse) ? "#fcf4ea" : "#fffdf5"));
+    painter.setPen(hasFocus() ? pen(hex("#b87f94"), 2) : pen(hex("#d9d5c8"), 1));
+    painter.drawRoundedRect(face, faceRadius, faceRadius);
+
+    // Icon tile.
+    cardIcon(page, color)
+        .paint(&painter, QRect(iconX, (h - iconSize) / 2, iconSize, iconSize), Qt::AlignCenter,
+               QIcon::Normal, QIcon::Off);
+
+    // Title.
+    QFont font = this->font();
+    font.setPixelSize(wide ? 19 : 15);
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    painter.setPen(hex("#35433a"));
+    const QRect titleBox(QPoint(textLeft, titleTop), QPoint(textRight, h - 1));
+    painter.drawText(titleBox, titleAlign | Qt::AlignLeft,
+                     painter.fontMetrics().elidedText(text(), Qt::ElideRight, textWidth));
+
+    // Description, wide cards only.
+    if (wide) {
+        font.setPixelSize(13);
+        font.setWeight(QFont::Normal);
+        painter.setFont(font);
+        painter.setPen(hex("#657264"));
+        const QRect box(QPoint(textLeft, descriptionTop), QPoint(textRight, h - 1));
+        painter.drawText(box, Qt::AlignTop | Qt::AlignLeft,
+                         painter.fontMetrics().elidedText(description, Qt::ElideRight, textWidth));
+    }
+
+    // Chevron.
+    const double x = w - 19;
+    const double y = h * 0.5;
+    painter.setPen(pen(hex("#839383"), 1.7, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+    const QPointF chevron[] = {QPointF(x - 2, y - 4), QPointF(x + 2, y), QPointF(x - 2, y + 4)};
+    painter.drawPolyline(chevron, 3);
+}
 
 } // namespace Quilt

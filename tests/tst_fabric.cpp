@@ -1,0 +1,471 @@
+// The fabric widgets rendered offscreen and probed at the pixels that carry their state.
+#include "fabric.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListView>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyleOptionSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Quilt;
+
+namespace {
+
+QColor hex(const char *rgb)
+{
+    return QColor::fromString(QLatin1StringView(rgb));
+}
+
+// Renders a widget (and its children) at the given size onto a transparent image.
+QImage snapshot(QWidget &widget, QSize size)
+{
+    widget.resize(size);
+    widget.ensurePolished();
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+bool near(QColor actual, QColor expected, int tolerance = 6)
+{
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+QByteArray describe(QColor actual, QColor expected)
+{
+    return QStringLiteral("got %1 (alpha %2), expected %3")
+        .arg(actual.name())
+        .arg(actual.alpha())
+        .arg(expected.name())
+        .toUtf8();
+}
+
+#define QVERIFY_COLOR(image, x, y, expected)                                                       \
+    QVERIFY2(near((image).pixelColor((x), (y)), (expected)),                                       \
+             describe((image).pixelColor((x), (y)), (expected)).constData())
+
+// Number of pixels in a rectangle that satisfy a predicate.
+template <typename Predicate> int count(const QImage &image, QRect area, Predicate predicate)
+{
+    int matches = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            matches += predicate(image.pixelColor(x, y)) ? 1 : 0;
+    return matches;
+}
+
+bool ink(QColor c)
+{
+    return c.alpha() > 200 && c.lightness() < 160;
+}
+
+// Exposes the spin box's own style option, so the test finds the step buttons where it paints.
+class ProbeSpinBox : public FabricSpinBox
+{
+public:
+    using FabricSpinBox::initStyleOption;
+};
+
+class ProbeTabs : public QuiltTabs
+{
+public:
+    using QuiltTabs::tabSizeHint;
+};
+
+// The launcher's stylesheet rules for the spin box: minus at the left, plus at the right.
+const char *spinRules = "QDoubleSpinBox#fabricNumber {background:transparent;border:0;padding:5px;"
+                        "min-height:30px;}"
+                        "QDoubleSpinBox#fabricNumber::down-button {subcontrol-origin:border;"
+                        "subcontrol-position:center left;left:5px;width:26px;height:28px;}"
+                        "QDoubleSpinBox#fabricNumber::up-button {subcontrol-origin:border;"
+                        "subcontrol-position:center right;right:5px;width:26px;height:28px;}"
+                        "QDoubleSpinBox#fabricNumber QLineEdit {background:transparent;border:0;"
+                        "padding:0;}";
+
+} // namespace
+
+class TestFabric : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    static constexpr QSize bannerSize{600, 300};
+
+    // The square inside a banner's badge, clear of its seam and the two buttons beside it.
+    static QRect badgeInterior(QSize banner)
+    {
+        const QPoint centre(banner.width() - 87, banner.height() / 2);
+        return QRect(centre - QPoint(24, 24), QSize(49, 49));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setStyle("Fusion");
+        QVERIFY(root.isValid());
+        // Tall, narrow concept art in a colour that appears nowhere else.
+        QVERIFY(QDir(root.path()).mkpath("imgs"));
+        QImage art(20, 200, QImage::Format_RGB32);
+        art.fill(hex("#2040ff"));
+        QVERIFY(art.save(QDir(root.path()).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png")));
+    }
+
+    void switchShowsItsState()
+    {
+        SewnSwitch sw;
+        QCOMPARE(sw.size(), QSize(58, 30));
+        const QPoint rightKnob(47, 15); // 5 px right of the knob centre (42, 15), off the cross
+        const QPoint leftKnob(21, 15);  // the same spot on the unchecked knob at (16, 15)
+
+        // Unchecked: grey knob at the left, plain track at the right.
+        QImage off = snapshot(sw, sw.size());
+        QVERIFY_COLOR(off, leftKnob.x(), leftKnob.y(), hex("#bcbaaa"));
+        QVERIFY_COLOR(off, rightKnob.x(), rightKnob.y(), hex("#e7e5d8"));
+
+        // Checked: green knob at the right over a green track.
+        sw.setChecked(true);
+        QImage on = snapshot(sw, sw.size());
+        QVERIFY_COLOR(on, rightKnob.x(), rightKnob.y(), hex("#77ad8a"));
+        QVERIFY_COLOR(on, leftKnob.x(), leftKnob.y(), hex("#bcdac5"));
+
+        // Disabled: same layout at 55 % opacity; the knob lies over the track, so there two
+        // layers at 55 % add up to 1 - 0.45^2.
+        sw.setEnabled(false);
+        QImage faded = snapshot(sw, sw.size());
+        const int trackAlpha = faded.pixelColor(leftKnob).alpha();
+        const int knobAlpha = faded.pixelColor(rightKnob).alpha();
+        QVERIFY2(std::abs(trackAlpha - 140) <= 2, QByteArray::number(trackAlpha));
+        QVERIFY2(std::abs(knobAlpha - 203) <= 2, QByteArray::number(knobAlpha));
+        QVERIFY_COLOR(faded, leftKnob.x(), leftKnob.y(), hex("#bcdac5"));
+
+        // A click anywhere on the switch toggles it.
+        sw.setEnabled(true);
+        sw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sw));
+        QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(2, 2));
+        QVERIFY(!sw.isChecked());
+    }
+
+    void switchFocusOutline()
+    {
+        SewnSwitch sw;
+        sw.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sw));
+        const QColor outline = hex("#a35e7c");
+
+        sw.clearFocus();
+        QImage plain = snapshot(sw, sw.size());
+        QVERIFY(!near(plain.pixelColor(1, 15), outline, 20));
+
+        sw.setFocus();
+        QTRY_VERIFY(sw.hasFocus());
+        QImage focused = snapshot(sw, sw.size());
+        QVERIFY_COLOR(focused, 1, 15, outline);
+    }
+
+    void buttonSinksOnlyWhileHeld()
+    {
+        FabricButton button("Apply");
+        const QSize size(140, 40);
+        const int x = size.width() / 2;
+        const int outline = 1;  // the raised face's top border row
+        const int belowTop = 2; // inside a raised face
+
+        QImage raised = snapshot(button, size);
+        QCOMPARE(raised.pixelColor(x, outline).alpha(), 255);
+        QVERIFY_COLOR(raised, x, belowTop, hex("#f5efdf"));
+
+        button.setDown(true);
+        QImage held = snapshot(button, size);
+        QCOMPARE(held.pixelColor(x, outline).alpha(), 0);
+        QVERIFY_COLOR(held, x, belowTop + 2, hex("#e3ebdc"));
+        // The bottom edge stays where it was.
+        QCOMPARE(held.pixelColor(x, size.height() - 3), raised.pixelColor(x, size.height() - 3));
+
+        // Checked shows the pressed colour but keeps the raised position.
+        button.setDown(false);
+        button.setCheckable(true);
+        button.setChecked(true);
+        QImage checked = snapshot(button, size);
+        QCOMPARE(checked.pixelColor(x, outline).alpha(), 255);
+        QVERIFY_COLOR(checked, x, belowTop, hex("#e3ebdc"));
+    }
+
+    void primaryButtonPlayMark()
+    {
+        // With no label the play mark is the whole centred group: 27 px wide, starting 13.5 px
+        // left of the face's centre.
+        FabricButton primary("", true);
+        FabricButton standard("");
+        const QSize size(200, 66);
+        const int faceBottom = size.height() - 5;
+        const double cx = size.width() / 2.0;
+        const int cy = (1 + faceBottom) / 2;
+        const int tip = int(cx - 10); // 3.5 px into the triangle, on its axis
+
+        QImage mark = snapshot(primary, size);
+        QVERIFY_COLOR(mark, tip, cy, hex("#fff9ef"));
+        QVERIFY_COLOR(mark, tip, cy - 7, hex("#bf607f")); // outside the narrowing triangle
+        QVERIFY_COLOR(mark, int(cx + 6), cy, hex("#bf607f"));
+
+        QImage plain = snapshot(standard, QSize(200, 40));
+        QVERIFY_COLOR(plain, tip, 18, hex("#f5efdf"));
+
+        primary.setEnabled(false);
+        QImage disabled = snapshot(primary, size);
+        QVERIFY_COLOR(disabled, tip, cy, hex("#888d80"));
+    }
+
+    void spinBoxGreysTheStepItCannotTake()
+    {
+        ProbeSpinBox spin;
+        spin.setStyleSheet(spinRules);
+        spin.setRange(0, 10);
+        spin.setValue(10);
+        const QSize size(160, 40);
+        spin.resize(size);
+
+        QStyleOptionSpinBox option;
+        spin.initStyleOption(&option);
+        const QRect minus = spin.style()->subControlRect(QStyle::CC_SpinBox, &option,
+                                                         QStyle::SC_SpinBoxDown, &spin);
+        const QRect plus =
+            spin.style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, &spin);
+        QVERIFY(minus.center().x() < plus.center().x());
+        // The fill sits between the sign and the rim, 6 px right of each centre; the sign crosses
+        // the centre row.
+        auto fill = [](QRect r) {
+            return QPoint(r.x() + r.width() / 2 + 6, r.y() + r.height() / 2);
+        };
+        auto sign = [](QRect r) {
+            return QPoint(r.x() + r.width() / 2 + 2, r.y() + r.height() / 2);
+        };
+        auto signColor = [](const QImage &image, QPoint p) {
+            // The 1.8 px line straddles two rows; take the darker of them.
+            const QColor a = image.pixelColor(p);
+            const QColor b = image.pixelColor(p - QPoint(0, 1));
+            return a.lightness() < b.lightness() ? a : b;
+        };
+
+        // At the maximum: plus grey, minus live.
+        QImage top = snapshot(spin, size);
+        QVERIFY_COLOR(top, fill(plus).x(), fill(plus).y(), hex("#e6e4d9"));
+        QVERIFY_COLOR(top, fill(minus).x(), fill(minus).y(), hex("#f1d6de"));
+        QVERIFY(near(signColor(top, sign(plus)), hex("#a4a397"), 24));
+        QVERIFY(near(signColor(top, sign(minus)), hex("#81485d"), 24));
+
+        // In the middle of the range both are live.
+        spin.setValue(5);
+        QImage middle = snapshot(spin, size);
+        QVERIFY_COLOR(middle, fill(plus).x(), fill(plus).y(), hex("#d4e7d7"));
+        QVERIFY(near(signColor(middle, sign(plus)), hex("#41674c"), 24));
+
+        // Disabled greys both.
+        spin.setEnabled(false);
+        QImage disabled = snapshot(spin, size);
+        QVERIFY_COLOR(disabled, fill(plus).x(), fill(plus).y(), hex("#e6e4d9"));
+        QVERIFY_COLOR(disabled, fill(minus).x(), fill(minus).y(), hex("#e6e4d9"));
+    }
+
+    void libraryCardWidthSwitchesLayout()
+    {
+        LibraryCard card(Page::Saves, "Saves", "Back up and restore your saves here");
+        QCOMPARE(card.toolTip(), QString("Back up and restore your saves here"));
+        const QColor tile = pageColor(Page::Saves);
+        // Right of a short title, below the wide title line: only a description puts ink here.
+        const QRect descriptionArea(130, 51, 70, 30);
+        // Left of the wide icon box (x 16), inside the compact one (x 9).
+        auto compactIcon = [&](const QImage &image) {
+            return count(image, QRect(9, 30, 7, 36),
+                         [&](QColor c) { return c.alpha() == 255 && near(c, tile, 3); });
+        };
+
+        QImage compact = snapshot(card, QSize(229, 96));
+        QCOMPARE(count(compact, descriptionArea, ink), 0);
+        QVERIFY(compactIcon(compact) > 20);
+
+        QImage wide = snapshot(card, QSize(230, 96));
+        QVERIFY(count(wide, descriptionArea, ink) > 10);
+        QCOMPARE(compactIcon(wide), 0);
+    }
+
+    void glyphsShareDrawingsAndIgnoreUnknownPages()
+    {
+        // The badge interior is cream cloth plus the glyph, whatever the page colour.
+        const QRect badge = badgeInterior(bannerSize);
+        auto badgeOf = [&](Page page) {
+            Banner banner(page, root.path());
+            return snapshot(banner, bannerSize).copy(badge);
+        };
+
+        const QImage display = badgeOf(Page::Display);
+        QVERIFY(count(display, display.rect(), ink) > 30);
+        QCOMPARE(badgeOf(Page::Basic), display);
+        QVERIFY(badgeOf(Page::Controls) != display);
+
+        // Controls and the controller guide share colour as well: whole cards are identical.
+        LibraryCard controls(Page::Controls, "Pad", "Buttons");
+        LibraryCard guide(Page::ControllerGuide, "Pad", "Buttons");
+        QCOMPARE(snapshot(guide, QSize(260, 96)), snapshot(controls, QSize(260, 96)));
+
+        // Outside the page range: nothing but the badge cloth.
+        for (const int value : {8, -1, 1000}) {
+            const QImage unknown = badgeOf(Page(value));
+            QCOMPARE(
+                count(unknown, unknown.rect(), [](QColor c) { return near(c, hex("#fff9eb"), 0); }),
+                unknown.width() * unknown.height());
+            LibraryCard card(Page(value), "?", "?");
+            QVERIFY(!snapshot(card, QSize(260, 96)).isNull());
+        }
+    }
+
+    void bannerArtOnlyOnHomeAndInsideTheCard()
+    {
+        const QColor art = hex("#2040ff");
+        auto isArt = [&](QColor c) { return near(c, art, 10) && c.alpha() == 255; };
+        auto isBadge = [](QColor c) { return near(c, hex("#fff9eb"), 2); };
+        const QRect badge = badgeInterior(bannerSize);
+        const QRect whole(QPoint(0, 0), bannerSize);
+
+        // Home: the art in the bottom-right corner, no badge.
+        Banner home(Page::Play, root.path());
+        const QImage homeImage = snapshot(home, bannerSize);
+        QVERIFY(isArt(homeImage.pixelColor(574, 150)));
+        QCOMPARE(count(homeImage, badge, isBadge), 0);
+
+        // Any other page: a badge, never the art.
+        Banner install(Page::Install, root.path());
+        const QImage installImage = snapshot(install, bannerSize);
+        QCOMPARE(count(installImage, whole, isArt), 0);
+        QVERIFY(count(installImage, badge, isBadge) > 100);
+
+        // Outside the card only the 2 px shadow: the art reaching above the card and a badge
+        // too tall for a low banner are both cut.
+        Banner low(Page::Saves, root.path());
+        const QSize lowSize(600, 60);
+        const QImage lowImage = snapshot(low, lowSize);
+        for (const auto &[image, size, color] :
+             {std::tuple{homeImage, bannerSize, pageColor(Page::Play)},
+              std::tuple{lowImage, lowSize, pageColor(Page::Saves)}}) {
+            const int w = size.width();
+            const int h = size.height();
+            auto clear = [](QColor c) { return c.alpha() == 0; };
+            QCOMPARE(count(image, QRect(0, 0, w, 1), clear), w);        // top row
+            QCOMPARE(count(image, QRect(0, h - 1, w, 1), clear), w);    // bottom row
+            QCOMPARE(count(image, QRect(0, 0, 1, h), clear), h);        // left column
+            QCOMPARE(count(image, QRect(w - 1, 0, 1, h), clear), h);    // right column
+            QCOMPARE(count(image, QRect(w - 10, 0, 10, 4), clear), 40); // rounded corner
+            QVERIFY_COLOR(image, w / 2, h - 2, color.darker(118));      // the shadow
+        }
+        QCOMPARE(homeImage.pixelColor(585, 1).alpha(), 0); // where the art would reach
+    }
+
+    void onlyTheCurrentTabIsRaised()
+    {
+        QuiltTabs tabs;
+        tabs.addTab("Buttons");
+        tabs.addTab("Motion");
+        tabs.setCurrentIndex(1);
+        const QImage image = snapshot(tabs, tabs.sizeHint());
+        auto pink = [](QColor c) { return near(c, hex("#edbfcb"), 2); };
+        QCOMPARE(count(image, tabs.tabRect(0), pink), 0);
+        QVERIFY(count(image, tabs.tabRect(1), pink) > 100);
+    }
+
+    void choiceRowsHighlightOnlyTheSelected()
+    {
+        FabricCombo combo;
+        combo.addItems({"Low", "High"});
+        QAbstractItemDelegate *delegate = combo.view()->itemDelegate();
+        QStyleOptionViewItem option;
+        option.initFrom(combo.view());
+        option.rect = QRect(0, 0, 200, 34);
+        const QModelIndex index = combo.model()->index(0, 0);
+        auto paint = [&](QStyle::State state) {
+            QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            option.state = state;
+            delegate->paint(&painter, option, index);
+            return image;
+        };
+
+        const QImage selected = paint(QStyle::State_Enabled | QStyle::State_Selected);
+        QVERIFY_COLOR(selected, 13, 16, hex("#b76c88"));  // the dot
+        QVERIFY_COLOR(selected, 190, 16, hex("#f4dfe4")); // the highlight
+        const QImage plain = paint(QStyle::State_Enabled);
+        QCOMPARE(plain.pixelColor(13, 16).alpha(), 0);
+        QCOMPARE(plain.pixelColor(190, 16).alpha(), 0);
+        QVERIFY(count(plain, QRect(23, 0, 60, 34), ink) > 0); // the text starts at 23
+        QCOMPARE(count(plain, QRect(0, 0, 23, 34), ink), 0);
+    }
+
+    void sizeHints()
+    {
+        // Tabs: room for the bold label plus 58 px, never lower than 47.
+        ProbeTabs tabs;
+        tabs.addTab("Buttons");
+        tabs.addTab("A much longer tab label");
+        QFont bold = tabs.font();
+        bold.setWeight(QFont::Bold);
+        for (int i = 0; i < tabs.count(); ++i) {
+            const QSize hint = tabs.tabSizeHint(i);
+            QCOMPARE(hint.width(), QFontMetrics(bold).horizontalAdvance(tabs.tabText(i)) + 58);
+            QVERIFY(hint.height() >= 47);
+        }
+
+        // Buttons: the primary hint does not grow with its larger paint font.
+        FabricButton standard("Start the game");
+        FabricButton primary("Start the game", true);
+        QCOMPARE(standard.sizeHint().height(), 40);
+        QCOMPARE(primary.sizeHint().height(), 66);
+        QCOMPARE(primary.sizeHint().width() - standard.sizeHint().width(), 49);
+        QCOMPARE(standard.minimumHeight(), 39);
+        QCOMPARE(primary.minimumHeight(), 64);
+
+        // Combo boxes: 12 px wider than Qt's own, at least 40 high; popup rows at least 34.
+        FabricCombo combo;
+        QComboBox plainCombo;
+        for (QComboBox *box : {static_cast<QComboBox *>(&combo), &plainCombo})
+            box->addItems({"Off", "Quality", "Performance"});
+        QCOMPARE(combo.sizeHint().width(), plainCombo.sizeHint().width() + 12);
+        QVERIFY(combo.sizeHint().height() >= 40);
+        QCOMPARE(combo.minimumHeight(), 39);
+        QStyleOptionViewItem option;
+        option.initFrom(combo.view());
+        for (int row = 0; row < combo.count(); ++row) {
+            const QModelIndex index = combo.model()->index(row, 0);
+            QVERIFY(combo.view()->itemDelegate()->sizeHint(option, index).height() >= 34);
+        }
+
+        LibraryCard card(Page::Saves, "Saves", "");
+        QCOMPARE(card.sizeHint(), QSize(260, 96));
+        QCOMPARE(card.minimumHeight(), 96);
+    }
+
+    void brandMarks()
+    {
+        const QPixmap small = brandButton(true);
+        const QPixmap large = brandButton(false);
+        QCOMPARE(small.deviceIndependentSize().toSize(), QSize(18, 18));
+        QCOMPARE(large.deviceIndependentSize().toSize(), QSize(34, 34));
+        // Button faces in their colours, off the thread cross; corners stay transparent.
+        const QImage s = small.toImage();
+        const QImage l = large.toImage();
+        // Device pixels at twice the logical centre, plus a band between rim and edge.
+        QVERIFY_COLOR(s, 2 * 9 + 11, 2 * 8, hex("#8bb69b"));
+        QVERIFY_COLOR(l, 2 * 17 + 25, 2 * 16, hex("#ed9caf"));
+        QCOMPARE(s.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(l.pixelColor(l.width() - 1, l.height() - 1).alpha(), 0);
+    }
+};
+
+QTEST_MAIN(TestFabric)
+#include "tst_fabric.moc"
