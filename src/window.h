@@ -129,6 +129,10 @@ private:
     void buildControllerGuide();
     void openFolder(const char *titleKey, const QString &path);
 
+    // Self-test rules
+    bool checkBackupForm();
+    bool checkMotion(const QString &directory, const QString &name);
+
     // Live parts of the controls page
     void bind(int action, bool keyboard);
     void updateControls();
