@@ -1,7 +1,10 @@
 #include "startup.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QIcon>
 #include <cstring>
 
 namespace Quilt {
@@ -51,6 +54,29 @@ bool loadStyleSheets(QString &styleSheet, QString &failedPath)
         }
         styleSheet += QString::fromUtf8(file.readAll());
     }
+    return true;
+}
+
+bool prepareApplication(QString &failedPath)
+{
+    QApplication::setApplicationName(QStringLiteral("Tobble's Grand Quilt"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quilt/launcher.ico")));
+
+    // Chinese text needs a CJK family; the embedded subset is the last resort.
+    const int fontId = QFontDatabase::addApplicationFont(QStringLiteral(":/quilt/font.ttf"));
+    QFont font = QApplication::font();
+    QStringList families{QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Noto Sans CJK SC")};
+    if (fontId >= 0)
+        families += QFontDatabase::applicationFontFamilies(fontId);
+    font.setFamilies(families);
+    QApplication::setFont(font);
+
+    QDir::addSearchPath(QStringLiteral("quiltTheme"), QStringLiteral(":/quilt"));
+    QString styleSheet;
+    if (!loadStyleSheets(styleSheet, failedPath))
+        return false;
+    qApp->setStyleSheet(styleSheet);
     return true;
 }
 

@@ -24,4 +24,8 @@ InstallPaths installPaths(const QString &launcherDirectory);
 // Concatenates the bundled stylesheets; on failure names the unreadable one in failedPath.
 bool loadStyleSheets(QString &styleSheet, QString &failedPath);
 
+// Name, style, icon, fonts, theme search path and stylesheet of the running application.
+// False when a bundled stylesheet cannot be read; failedPath then names it.
+bool prepareApplication(QString &failedPath);
+
 } // namespace Quilt
