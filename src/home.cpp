@@ -1,7 +1,117 @@
 #include "window.h"
 
+#include "translations.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
 namespace Quilt {
 
-void Window::buildHome() {}
+namespace {
+
+// The title is never translated, except that Chinese readers get it whole as the kicker.
+const QString fullTitle = QStringLiteral("Tobble\u2019s Grand Quilt");
+const QString edition = QStringLiteral("VQ3E88    /    USA    /    Rev. 0");
+
+// The stylesheet sizes the home title for the normal layout only.
+const QString compactTitleStyle = QStringLiteral("font-size:47px;font-weight:bold;color:#314c40;");
+
+} // namespace
+
+void Window::buildHome()
+{
+    // Banner: title, data status, edition and the play button, centred vertically
+    {
+        auto *banner = new Banner(Page::Play, root, nullptr);
+        banner->setMinimumHeight(compact ? 302 : 405);
+        auto *layout = new QVBoxLayout(banner);
+        layout->setContentsMargins(compact ? 23 : 48, 20, 14, 22);
+        layout->setSpacing(0);
+        layout->addStretch();
+
+        // Kicker and title
+        {
+            const bool chinese = language == 0;
+            layout->addWidget(
+                label(chinese ? fullTitle : QStringLiteral("Tobble\u2019s"), "kicker"));
+            QLabel *title = label(
+                chinese ? T("Tobble's Grand Quilt") : QStringLiteral("Grand Quilt"), "homeTitle");
+            if (compact)
+                title->setStyleSheet(compactTitleStyle);
+            layout->addWidget(title);
+            layout->addSpacing(compact ? 5 : 13);
+        }
+
+        // Brand row with the data status, filled by refresh
+        {
+            auto *brandRow = new QHBoxLayout;
+            brandRow->setSpacing(8);
+            auto *mark = new QLabel;
+            mark->setPixmap(brandButton(true));
+            brandRow->addWidget(mark);
+            dataStatusLabel = label(QString());
+            brandRow->addWidget(dataStatusLabel);
+            brandRow->addStretch();
+            layout->addLayout(brandRow);
+            layout->addSpacing(11);
+        }
+
+        // Edition of the supported disc
+        layout->addWidget(label(edition, "edition"));
+        layout->addSpacing(compact ? 13 : 24);
+
+        // Play button: its text and enabled state come from refresh
+        {
+            playButton = new FabricButton(QString(), true);
+            playButton->setMinimumWidth(compact ? 165 : 210);
+            layout->addWidget(playButton, 0, Qt::AlignLeft);
+            layout->addStretch();
+        }
+
+        pageLayout->addWidget(banner);
+        connect(playButton, &QPushButton::clicked, this, [this] {
+            // Decided from the mirror at click time: a reply may have changed it since refresh.
+            const bool dataReady =
+                state.value(QLatin1String("verified")).toBool() &&
+                state.value(QLatin1String("installed")).toBool() &&
+                state.value(QLatin1String("installationError")).toString().isEmpty();
+            if (dataReady)
+                request(QStringLiteral("play"), {});
+            else
+                navigate(Page::Install, false);
+        });
+    }
+
+    // Game status below the banner, shown by refresh when there is one
+    gameStatusLabel = label(QString());
+    pageLayout->addWidget(gameStatusLabel);
+    pageLayout->addSpacing(compact ? 0 : 14);
+
+    // Game library: three cards leading to other pages
+    {
+        pageLayout->addWidget(label(T("Game library"), "libraryTitle"));
+        auto *cards = new QHBoxLayout;
+        cards->setSpacing(16);
+        pageLayout->addLayout(cards);
+        const struct
+        {
+            Page target;
+            Page look; // colour and glyph of the card
+            const char *titleKey;
+            const char *descriptionKey;
+        } entries[] = {
+            {Page::Basic, Page::Display, "Display and sound", "Picture and volume"},
+            {Page::ControllerGuide, Page::ControllerGuide, "Controls", "Buttons and motion"},
+            {Page::Saves, Page::Saves, "Saves", "Open your save folder"},
+        };
+        for (const auto &entry : entries) {
+            auto *card = new LibraryCard(entry.look, T(entry.titleKey), T(entry.descriptionKey));
+            cards->addWidget(card, 1);
+            const Page target = entry.target;
+            connect(card, &QPushButton::clicked, this, [this, target] { navigate(target, false); });
+        }
+    }
+}
 
 } // namespace Quilt
