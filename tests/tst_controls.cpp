@@ -1,0 +1,376 @@
+#include "support.h"
+#include "translations.h"
+#include "window.h"
+
+#include <QGridLayout>
+#include <QJsonArray>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace QuiltTest;
+using Quilt::Page;
+using Quilt::T;
+
+namespace {
+
+QJsonObject bindingsState(const QJsonArray &rows)
+{
+    QJsonObject state = readyState();
+    state.insert(QStringLiteral("bindings"), rows);
+    return state;
+}
+
+const QJsonArray sampleRows{QJsonArray{"Move up", "D-pad Up", "Up"},
+                            QJsonArray{"Jump / Confirm", "South (A / Cross)", "Space"}};
+
+// Answers polls and the requests of a capture with this state and input, so that no reply
+// drops the capture in between. Before the window starts the rules are appended; later ones
+// go in front, so the latest call wins.
+void answerWith(ScriptedService &service, const QJsonObject &state, const QJsonObject &input,
+                bool started = true)
+{
+    for (const char *cmd : {"hello", "poll", "bind", "key", "swap", "marker"}) {
+        const QJsonObject rule{{"on", cmd},
+                               {"send", stateReply(QString::fromLatin1(cmd), state, input)}};
+        if (started)
+            service.push({{"rule", rule}});
+        else
+            service.rule(rule);
+    }
+}
+
+void sendKey(QObject *target, QEvent::Type type, int key, quint32 scanCode = 0, bool repeat = false)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, QString(), repeat);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// The "key" requests so far, as "name+" for a press and "name-" for a release.
+QStringList sentKeys(const ScriptedService &service)
+{
+    QStringList keys;
+    for (const QJsonObject &request : service.requests()) {
+        if (request.value("cmd") == QLatin1String("key"))
+            keys << request.value("key").toString() +
+                        (request.value("down").toBool() ? QLatin1Char('+') : QLatin1Char('-'));
+    }
+    return keys;
+}
+
+} // namespace
+
+class TestControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void captureFollowsThePhases();
+    void keysDuringCapture();
+    void keysStayWithWidgetsOutsideCapture();
+    void conflictLetsKeysThrough();
+    void rowsFollowTheState();
+    void guideShowsRowsAndOpensEditor();
+    void runningGameLocksSettingsOnly();
+
+private:
+    // A request the peer answers at once; everything sent before it is then logged.
+    static void mark(Quilt::Window &window, ScriptedService &service);
+};
+
+void TestControls::mark(Quilt::Window &window, ScriptedService &service)
+{
+    const int before = service.count("marker");
+    window.request(QStringLiteral("marker"), {});
+    QVERIFY(service.waitFor("marker", before + 1));
+}
+
+void TestControls::captureFollowsThePhases()
+{
+    ScriptedService service;
+    const QJsonObject state = bindingsState(sampleRows);
+    answerWith(service, state, {}, false);
+    auto window = service.startWindow();
+    QTRY_VERIFY(window->ready);
+    window->navigate(Page::Controls, false);
+    QCOMPARE(window->bindingButtons.size(), 2);
+    QVERIFY(window->cancelCaptureButton->isHidden());
+    QVERIFY(window->captureMessage->isHidden());
+
+    // Keyboard capture of the second row
+    window->bindingButtons[1].second->click();
+    QVERIFY(window->capturing);
+    QVERIFY(service.waitFor("bind"));
+    QCOMPARE(service.last("bind").value("action"), 1);
+    QCOMPARE(service.last("bind").value("keyboard"), true);
+    answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}});
+    QTRY_VERIFY(!window->useEscapeButton->isHidden());
+    QCOMPARE(window->captureMessage->text(),
+             T("Press a keyboard key. Escape cancels capture; Use Escape assigns that key."));
+    QVERIFY(!window->bindingTable->isEnabled());
+    QVERIFY(!window->cancelCaptureButton->isHidden());
+    QVERIFY(window->swapButton->isHidden());
+
+    // A gamepad capture has no "Use Escape"
+    answerWith(service, state, {{"phase", 1}});
+    QTRY_VERIFY(window->useEscapeButton->isHidden());
+    QCOMPARE(window->captureMessage->text(),
+             T("Press a gamepad button or move a centered stick/trigger. Escape or Cancel stops "
+               "capture."));
+
+    // Conflict while the input is still held
+    const QString conflict = QStringLiteral("Already assigned to Move up");
+    answerWith(service, state, {{"phase", 3}, {"release", true}, {"message", conflict}});
+    QTRY_VERIFY(!window->swapButton->isHidden());
+    QVERIFY(!window->swapButton->isEnabled());
+    QCOMPARE(window->captureMessage->text(), T("Release the captured input to continue."));
+
+    // Conflict once released: the service's message and a usable "Swap bindings"
+    answerWith(service, state, {{"phase", 3}, {"message", conflict}});
+    QTRY_VERIFY(window->swapButton->isEnabled());
+    QCOMPARE(window->captureMessage->text(), Quilt::status(conflict));
+    QVERIFY(!window->cancelCaptureButton->isHidden());
+    window->swapButton->click();
+    QVERIFY(service.waitFor("swap"));
+
+    // Done: the table is back with the new binding
+    const QJsonObject swapped =
+        bindingsState({sampleRows[0], QJsonArray{"Jump / Confirm", "South (A / Cross)", "Return"}});
+    answerWith(service, swapped, {{"message", "Binding updated"}});
+    QTRY_VERIFY(!window->capturing);
+    QTRY_VERIFY(window->bindingTable->isEnabled());
+    QVERIFY(window->cancelCaptureButton->isHidden());
+    QVERIFY(window->swapButton->isHidden());
+    QCOMPARE(window->captureMessage->text(), Quilt::status("Binding updated"));
+    QCOMPARE(window->bindingButtons[1].second->text(), "Return");
+    QCOMPARE(window->bindingButtons[1].second->toolTip(), "Return · " + T("Change binding"));
+}
+
+void TestControls::keysDuringCapture()
+{
+    ScriptedService service;
+    const QJsonObject state = bindingsState(sampleRows);
+    answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}}, false);
+    auto window = service.startWindow();
+    QTRY_VERIFY(window->ready);
+    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(window->isActiveWindow());
+    QWidget *target = window->bindingButtons[0].first;
+
+    // A held key: the repeats in between are swallowed
+    sendKey(target, QEvent::KeyPress, Qt::Key_A);
+    sendKey(target, QEvent::KeyRelease, Qt::Key_A, 0, true);
+    sendKey(target, QEvent::KeyPress, Qt::Key_A, 0, true);
+    sendKey(target, QEvent::KeyRelease, Qt::Key_A);
+    // Shift+Tab arrives as Shift and Backtab
+    sendKey(target, QEvent::KeyPress, Qt::Key_Shift, 42);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Backtab);
+    // Ctrl+S: the letter under its own name
+    sendKey(target, QEvent::KeyPress, Qt::Key_Control, 0x11d);
+    sendKey(target, QEvent::KeyPress, Qt::Key_S);
+    // Right-hand modifiers by scan code, AltGr always right
+    sendKey(target, QEvent::KeyPress, Qt::Key_Shift, 54);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Control, 0x1d);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Alt, 0x138);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Alt, 0x38);
+    sendKey(target, QEvent::KeyPress, Qt::Key_AltGr, 0x38);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Enter);
+    sendKey(target, QEvent::KeyPress, Qt::Key_Tab);
+    sendKey(target, QEvent::KeyPress, Qt::Key_F5);
+
+    // The switch to the motion sub-tab keeps the capture (and sends no "cancel")
+    window->pageWidget->findChild<QTabBar *>()->setCurrentIndex(1);
+    QCOMPARE(window->controlsTab, 1);
+    QVERIFY(window->deviceCombo);
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_Escape);
+
+    const QStringList expected{"A+",          "A-",        "Left Shift+",  "Tab+",
+                               "Right Ctrl+", "S+",        "Right Shift+", "Left Ctrl+",
+                               "Right Alt+",  "Left Alt+", "Right Alt+",   "Keypad Enter+",
+                               "Tab+",        "F5+",       "Escape+"};
+    QTRY_COMPARE(sentKeys(service), expected);
+    mark(*window, service);
+    QCOMPARE(service.count("cancel"), 0);
+
+    // Leaving the page cancels the capture once
+    window->navigate(Page::Display, false);
+    window->navigate(Page::Basic, false);
+    mark(*window, service);
+    QCOMPARE(service.count("cancel"), 1);
+}
+
+void TestControls::keysStayWithWidgetsOutsideCapture()
+{
+    ScriptedService service;
+    const QJsonObject state = bindingsState(sampleRows);
+    answerWith(service, state, {}, false);
+    auto window = service.startWindow();
+    QTRY_VERIFY(window->ready);
+    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(window->isActiveWindow());
+
+    // No capture
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_A);
+    mark(*window, service);
+    QCOMPARE(service.count("key"), 0);
+
+    // A capture, but another window is active
+    answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}});
+    QTRY_VERIFY(window->capturing);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(!window->isActiveWindow());
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_B);
+    mark(*window, service);
+    QCOMPARE(service.count("key"), 0);
+
+    // Back in front the same key goes through
+    window->activateWindow();
+    QTRY_VERIFY(window->isActiveWindow());
+    QTRY_VERIFY(window->capturing);
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_B);
+    QVERIFY(service.waitFor("key"));
+
+    // Another page, with the capture flag still set
+    window->navigate(Page::Display, false);
+    QVERIFY(window->capturing);
+    sendKey(window.get(), QEvent::KeyPress, Qt::Key_C);
+    mark(*window, service);
+    QCOMPARE(sentKeys(service), QStringList{"B+"});
+}
+
+void TestControls::conflictLetsKeysThrough()
+{
+    ScriptedService service;
+    const QJsonObject state = bindingsState(sampleRows);
+    answerWith(service, state, {{"phase", 3}, {"message", "Already assigned to Home"}}, false);
+    auto window = service.startWindow();
+    QTRY_VERIFY(window->ready);
+    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(!window->swapButton->isHidden());
+    QTRY_VERIFY(window->isActiveWindow());
+
+    // Space presses the focused button; Escape still goes to the service
+    QPushButton *swap = window->swapButton;
+    swap->setFocus();
+    sendKey(swap, QEvent::KeyPress, Qt::Key_Space);
+    sendKey(swap, QEvent::KeyRelease, Qt::Key_Space);
+    QVERIFY(service.waitFor("swap"));
+    sendKey(swap, QEvent::KeyPress, Qt::Key_Escape);
+    QTRY_COMPARE(sentKeys(service), QStringList{"Escape+"});
+
+    // While a release is pending every key goes to the service
+    answerWith(service, state, {{"phase", 3}, {"release", true}});
+    QTRY_VERIFY(!window->swapButton->isEnabled());
+    sendKey(window->swapButton, QEvent::KeyPress, Qt::Key_Space);
+    QTRY_COMPARE(sentKeys(service), (QStringList{"Escape+", "Space+"}));
+    QCOMPARE(service.count("swap"), 1);
+}
+
+void TestControls::rowsFollowTheState()
+{
+    Quilt::Window window(QString(), QString(), true);
+    window.ready = true;
+
+    // No rows: the header only
+    window.state = bindingsState({});
+    window.navigate(Page::Controls, false);
+    QVERIFY(window.bindingButtons.isEmpty());
+    QCOMPARE(window.bindingTable->findChild<QGridLayout *>()->rowCount(), 1);
+    QVERIFY(buttonWithText(window.pageWidget, T("Reset controls")));
+
+    // Malformed rows give empty texts
+    window.state = bindingsState(
+        {sampleRows[0], "junk", QJsonArray{"Home"}, QJsonArray{"Jump / Confirm", 5, "Space"}});
+    window.navigate(Page::Controls, false);
+    QCOMPARE(window.bindingButtons.size(), 4);
+    QCOMPARE(window.bindingButtons[1].first->text(), QString());
+    QCOMPARE(window.bindingButtons[2].second->text(), QString());
+    QCOMPARE(window.bindingButtons[3].first->text(), QString());
+    QCOMPARE(window.bindingButtons[3].second->text(), "Space");
+    QPushButton *up = window.bindingButtons[0].second;
+    QCOMPARE(up->accessibleName(), "Move up · " + T("Keyboard"));
+    QCOMPARE(up->toolTip(), "Up · " + T("Change binding"));
+    bool clearFound = false;
+    for (QPushButton *button : window.bindingTable->findChildren<QPushButton *>())
+        clearFound |= button->accessibleName() == T("Clear") + " Move up · " + T("Keyboard");
+    QVERIFY(clearFound);
+
+    // Later rows wait for a rebuild; lost rows keep their old texts
+    window.state = bindingsState({QJsonArray{"Move up", "D-pad Up", "W"}, sampleRows[1],
+                                  sampleRows[1], sampleRows[1], sampleRows[1]});
+    window.updateControls();
+    QCOMPARE(window.bindingButtons.size(), 4);
+    QCOMPARE(up->text(), "W");
+    window.state = bindingsState({sampleRows[0]});
+    window.updateControls();
+    QCOMPARE(window.bindingButtons[3].second->text(), "Space");
+}
+
+void TestControls::guideShowsRowsAndOpensEditor()
+{
+    Quilt::Window window(QString(), QString(), true);
+    window.ready = true;
+    window.state = bindingsState(sampleRows);
+    window.controlsTab = 1;
+    window.navigate(Page::ControllerGuide, false);
+    QVERIFY(labelWithText(window.pageWidget, "South (A / Cross)"));
+    QVERIFY(labelWithText(window.pageWidget, "Space"));
+    QCOMPARE(window.pageWidget->findChild<QGridLayout *>()->rowCount(), 3);
+
+    auto *customize =
+        qobject_cast<QPushButton *>(buttonWithText(window.pageWidget, T("Customize controls")));
+    QVERIFY(customize);
+    customize->click();
+    QCOMPARE(window.page, Page::Controls);
+    QCOMPARE(window.controlsTab, 0);
+    QVERIFY(window.bindingTable);
+}
+
+void TestControls::runningGameLocksSettingsOnly()
+{
+    Quilt::Window window(QString(), QString(), true);
+    window.ready = true;
+    QJsonObject state = bindingsState(sampleRows);
+    state.insert("running", true);
+    window.state = state;
+    window.input = {{"phase", 1}, {"keyboardCapture", true}};
+    window.navigate(Page::Controls, false);
+
+    const auto settings = [&window] {
+        QList<QWidget *> found;
+        for (QWidget *widget : window.pageWidget->findChildren<QWidget *>()) {
+            if (qobject_cast<Quilt::SewnSwitch *>(widget) ||
+                qobject_cast<Quilt::FabricCombo *>(widget) ||
+                qobject_cast<Quilt::FabricSpinBox *>(widget))
+                found << widget;
+        }
+        return found;
+    };
+    QCOMPARE(settings().size(), 4);
+    for (QWidget *control : settings())
+        QVERIFY(!control->isEnabled());
+    QVERIFY(!window.bindingTable->isEnabled());
+    QVERIFY(buttonWithText(window.pageWidget, T("Reset controls"))->isEnabled());
+    QVERIFY(window.useEscapeButton->isEnabled());
+    QVERIFY(window.cancelCaptureButton->isEnabled());
+
+    // Game over: the icon style still follows its switch at once
+    window.state = bindingsState(sampleRows);
+    window.input = {};
+    window.refresh();
+    QVERIFY(window.bindingTable->isEnabled());
+    auto *icons = window.pageWidget->findChild<Quilt::SewnSwitch *>();
+    auto *style = window.pageWidget->findChild<Quilt::FabricCombo *>();
+    QVERIFY(!icons->isChecked());
+    QVERIFY(!style->isEnabled());
+    icons->setChecked(true);
+    QVERIFY(style->isEnabled());
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
