@@ -1,8 +1,254 @@
 #include "window.h"
 
+#include "translations.h"
+
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
 namespace Quilt {
 
-void Window::buildMotion() {}
-void Window::updateMotion(bool) {}
+namespace {
+
+// Live picture of the selected controller: a line that turns with its tilt and a dot that
+// follows the pointer, over a dashed crosshair. The window writes the members and repaints.
+class PointerView : public QWidget
+{
+public:
+    PointerView() = default;
+    ~PointerView() override;
+
+    QPointF pointer; // about -1 to +1 per axis, already mirrored for gyro readings
+    bool showDot = false;
+    bool showTilt = false;
+    double tiltAngle = 0; // degrees, clockwise on screen
+    QString message;      // drawn instead of everything else when set
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+PointerView::~PointerView() = default;
+
+void PointerView::paintEvent(QPaintEvent *)
+{
+    // Drawing area inset by 4 px; a reading of ±1 puts the dot's centre 7 px inside its edge.
+    const QRectF area(4, 4, width() - 8, height() - 8);
+    const QPointF centre = area.center();
+    constexpr double cornerRadius = 11;
+    constexpr double dotInset = 7;
+    constexpr double dotRadius = 6;
+    constexpr double capRadius = 3;
+    const double lineHalf = 0.4 * std::min(area.width(), area.height());
+
+    const QColor frameFill = QColor::fromString("#edf2e8");
+    const QColor framePenColor = QColor::fromString("#b6c6b1"); // frame and crosshair
+    const QColor messageColor = QColor::fromString("#59695e");
+    const QColor tiltColor = QColor::fromString("#62896e");
+    const QColor capFill = QColor::fromString("#aac7a9");
+    const QColor dotFill = QColor::fromString("#c77994");
+    const QColor dotOutline = QColor::fromString("#985775");
+    const QPen dashedPen(QBrush(framePenColor), 1.0, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin);
+    const QPen tiltPen(QBrush(tiltColor), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
+    const QPen dotPen(QBrush(dotOutline), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // Frame
+    painter.setBrush(frameFill);
+    painter.setPen(dashedPen);
+    painter.drawRoundedRect(area, cornerRadius, cornerRadius);
+
+    // A message replaces the whole picture
+    if (!message.isEmpty()) {
+        painter.setPen(messageColor);
+        painter.drawText(area, Qt::AlignCenter, message);
+        return;
+    }
+
+    // Crosshair
+    painter.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
+    painter.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
+
+    // Tilt line; the circle marks its right-hand end so the two ends differ
+    if (showTilt) {
+        painter.save();
+        painter.translate(centre);
+        painter.rotate(tiltAngle);
+        painter.setPen(tiltPen);
+        painter.drawLine(QPointF(-lineHalf, 0), QPointF(lineHalf, 0));
+        painter.setBrush(capFill);
+        painter.drawEllipse(QRectF(lineHalf - capRadius, -capRadius, 2 * capRadius, 2 * capRadius));
+        painter.restore();
+    }
+
+    // Pointer dot, on top; never clamped, so readings beyond ±1 leave the frame
+    if (showDot) {
+        painter.setBrush(dotFill);
+        painter.setPen(dotPen);
+        const QPointF dot(centre.x() + pointer.x() * (area.width() / 2 - dotInset),
+                          centre.y() + pointer.y() * (area.height() / 2 - dotInset));
+        painter.drawEllipse(dot, dotRadius, dotRadius);
+    }
+}
+
+} // namespace
+
+void Window::buildMotion()
+{
+    // Gyroscope & gravity / tilt: controller, live preview, status and calibration
+    {
+        QVBoxLayout *body = card("Gyroscope & gravity / tilt",
+                                 "Use a controller with motion sensors exposed to SDL. "
+                                 "Xbox-emulated devices may hide them.");
+        // Not tracked: the preview controller can be picked even while settings are locked.
+        auto *devices = new FabricCombo;
+        row(body, T("Preview controller"), devices);
+        connect(devices, &QComboBox::activated, this, [this, devices](int index) {
+            request(QStringLiteral("pad"),
+                    {{QStringLiteral("id"), devices->itemData(index, Qt::UserRole).toInt()}});
+        });
+        deviceCombo = devices;
+
+        auto *view = new PointerView;
+        view->setMinimumHeight(82);
+        view->setToolTip(
+            T("The line shows tilt. The dot follows gyro motion, or the right stick when "
+              "selected."));
+        view->setAccessibleDescription(view->toolTip());
+        body->addWidget(view);
+        pointerView = view;
+
+        motionStatus = label(QString());
+        body->addWidget(motionStatus);
+
+        auto *buttons = new QHBoxLayout;
+        body->addLayout(buttons);
+        action(buttons, "Recenter preview", [this] { request(QStringLiteral("recenter"), {}); });
+        calibrateButton = action(
+            buttons, "Calibrate gyro", [this] { request(QStringLiteral("calibrate"), {}); },
+            "Hold the controller still for 2 seconds.");
+    }
+
+    // Motion: tilt and gyro settings
+    {
+        QVBoxLayout *body = card("Motion");
+        check(body, "tilt", "Use controller tilt (gravity)");
+        check(body, "invertTilt", "Reverse tilt");
+        number(body, "gain", "Tilt sensitivity", 0.25, 3.0, 0.05);
+        number(body, "deadzone", "Gyro deadzone (rad/s)", 0.0, 0.1, 0.001);
+        check(body, "keyboardMotion", "Keyboard motion: Q / E tilt, R recenter",
+              "Press the right stick to recenter in game. Motion settings apply to all players; "
+              "keyboard motion controls player 1.");
+    }
+
+    // Pointer source, with settings that only matter for the gyroscope and the right stick
+    {
+        QVBoxLayout *body = card("Pointer source");
+        FabricCombo *source =
+            select(body, "pointer", "Pointer source",
+                   {T("Mouse"), T("Gyroscope (mouse fallback)"), T("Right stick"), T("Disabled")},
+                   {0, 1, 2, 3});
+        auto *panel = new QWidget;
+        auto *panelLayout = new QVBoxLayout(panel);
+        panelLayout->setContentsMargins(0, 0, 0, 0);
+        number(panelLayout, "sensitivity", "Pointer sensitivity", 0.1, 5.0, 0.1);
+        check(panelLayout, "invertX", "Invert pointer X");
+        check(panelLayout, "invertY", "Invert pointer Y");
+        body->addWidget(panel);
+        number(body, "stickDeadzone", "Pointer stick deadzone", 0.0, 0.9, 0.01);
+
+        const auto usesPointerSettings = [](int index) { return index == 1 || index == 2; };
+        panel->setEnabled(usesPointerSettings(source->currentIndex()));
+        connect(source, &QComboBox::activated, panel, [panel, usesPointerSettings](int index) {
+            panel->setEnabled(usesPointerSettings(index));
+        });
+
+        action(body, "Reset motion settings",
+               [this] { request(QStringLiteral("resetMotion"), {}); });
+    }
+}
+
+void Window::updateMotion(bool editable)
+{
+    const QJsonArray devices = input.value(QLatin1String("devices")).toArray();
+    const bool gyro = input.value(QLatin1String("gyro")).toBool();
+    const bool accel = input.value(QLatin1String("accel")).toBool();
+    const bool paused = input.value(QLatin1String("previewPaused")).toBool();
+    const bool calibrating = input.value(QLatin1String("calibrating")).toBool();
+    const double angle = input.value(QLatin1String("tiltAngle")).toDouble();
+    const bool rightStick = config.value(QLatin1String("pointer")).toInt() == 2;
+
+    // Controller list, rebuilt only when the service's list changes, so that an open
+    // drop-down is not disturbed 50 times a second
+    {
+        const QByteArray json = QJsonDocument(devices).toJson(QJsonDocument::Compact);
+        if (json != deviceCombo->property("devices").toByteArray()) {
+            deviceCombo->setProperty("devices", json);
+            deviceCombo->clear();
+            for (const QJsonValue &device : devices) {
+                const QJsonObject entry = device.toObject();
+                deviceCombo->addItem(status(entry.value(QLatin1String("name")).toString()),
+                                     entry.value(QLatin1String("id")).toInt());
+            }
+            if (devices.isEmpty())
+                deviceCombo->addItem(T("No controller connected"), 0);
+        }
+        deviceCombo->setEnabled(!devices.isEmpty());
+        // Not through activated: following the service must not send "pad" back.
+        const int selected = deviceCombo->findData(input.value(QLatin1String("selected")).toInt());
+        const int current = selected < 0 ? 0 : selected;
+        if (deviceCombo->currentIndex() != current)
+            deviceCombo->setCurrentIndex(current);
+    }
+
+    if (calibrateButton)
+        calibrateButton->setEnabled(editable && gyro && accel && !calibrating);
+
+    // Preview: gyro and mouse readings are drawn mirrored through the centre
+    if (pointerView) {
+        auto *view = static_cast<PointerView *>(pointerView.data());
+        const QPointF reading(input.value(QLatin1String("x")).toDouble(),
+                              input.value(QLatin1String("y")).toDouble());
+        view->pointer = rightStick ? reading : -reading;
+        view->tiltAngle = angle;
+        view->showDot = gyro || (rightStick && !devices.isEmpty());
+        view->showTilt = accel;
+        if (devices.isEmpty())
+            view->message = T("No controller connected");
+        else if (paused)
+            view->message = T("Motion preview paused");
+        else if (!view->showDot && !view->showTilt)
+            view->message = T("No motion sensor data");
+        else
+            view->message.clear();
+        view->update();
+    }
+
+    // Status: both sensors, the tilt angle, and a line about calibration
+    if (motionStatus) {
+        const QByteArray gyroWord = (gyro ? T("available") : T("unavailable")).toUtf8();
+        const QByteArray accelWord = (accel ? T("available") : T("unavailable")).toUtf8();
+        QString text =
+            QString::asprintf(T("Gyroscope: %s    Accelerometer: %s").toUtf8().constData(),
+                              gyroWord.constData(), accelWord.constData());
+        // QString::arg ignores the default locale: the angle always has a decimal point.
+        if (accel)
+            text += QStringLiteral("   \u00b7   %1\u00b0").arg(angle, 0, 'f', 1);
+        const QString message = input.value(QLatin1String("motionMessage")).toString();
+        if (calibrating)
+            text += QLatin1Char('\n') + T("Hold the controller still for 2 seconds.");
+        else if (!message.isEmpty())
+            text += QLatin1Char('\n') + status(message);
+        motionStatus->setText(text);
+        motionStatus->setVisible(!paused && !devices.isEmpty());
+    }
+}
 
 } // namespace Quilt
