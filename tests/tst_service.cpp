@@ -1,0 +1,640 @@
+// The stand-in launcher service, driven as the launcher drives it: the real executable in a
+// temporary installation root, one JSON request per line on its standard input.
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+const QString SavePath = QStringLiteral("local/user/nand/title/00010000/56513345/data");
+
+// One running service with helpers to send a request and read its single reply line.
+class Peer
+{
+public:
+    explicit Peer(const QString &root, const QStringList &arguments = {"--ui-service"})
+    {
+        process.setWorkingDirectory(root);
+        process.start(QStringLiteral(QUILT_SERVICE_PATH), arguments);
+        process.waitForStarted(5000);
+    }
+    ~Peer()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+
+    void send(const QString &cmd, QJsonObject extra = {})
+    {
+        extra.insert("cmd", cmd);
+        extra.insert("focused", true);
+        extra.insert("controls", false);
+        process.write(QJsonDocument(extra).toJson(QJsonDocument::Compact) + '\n');
+    }
+
+    // The next reply line, or an empty object after five seconds without one.
+    QJsonObject reply()
+    {
+        const QDeadlineTimer deadline(5000);
+        while (!process.canReadLine() && !deadline.hasExpired() &&
+               process.state() == QProcess::Running)
+            process.waitForReadyRead(50);
+        if (!process.canReadLine())
+            return {};
+        const QByteArray line = process.readLine();
+        lines.append(line);
+        return QJsonDocument::fromJson(line).object();
+    }
+
+    QJsonObject ask(const QString &cmd, const QJsonObject &extra = {})
+    {
+        send(cmd, extra);
+        return reply();
+    }
+
+    QJsonObject state() { return ask("hello").value("state").toObject(); }
+    QJsonObject input() { return ask("poll").value("input").toObject(); }
+
+    // Sends "quit" and waits for the exit; true when it came within three seconds.
+    bool quit(bool discard)
+    {
+        send("quit", {{"discard", discard}});
+        reply();
+        return process.waitForFinished(3000);
+    }
+
+    QProcess process;
+    QList<QByteArray> lines;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// A DATA folder as the player's disc would give it: the disc header names the game and its
+// revision, and the DOL's one text section lies inside the file.
+void makeData(const QString &folder, char revision = 0, qsizetype dolSize = 0x200)
+{
+    writeFile(folder + "/sys/boot.bin",
+              QByteArray("VQ3E88") + '\0' + char(revision) + QByteArray(0x40, '\0'));
+    QByteArray dol(dolSize, '\0');
+    qToBigEndian<quint32>(0x100, dol.data());        // text section 0 file offset
+    qToBigEndian<quint32>(0x100, dol.data() + 0x90); // text section 0 size
+    writeFile(folder + "/sys/main.dol", dol);
+}
+
+// A script standing in for the native game: it answers --build-info and otherwise waits until
+// the test drops a "stop" file, then exits with the given status.
+void installGame(const QString &root, int status, const QByteArray &record)
+{
+    const QString path = root + "/game/tobble-game";
+    writeFile(path, "#!/bin/sh\n"
+                    "if [ \"$1\" = --build-info ]; then echo '" +
+                        record +
+                        "'; exit 0; fi\n"
+                        "while [ ! -e stop ]; do sleep 0.02; done\n"
+                        "rm -f stop\n"
+                        "exit " +
+                        QByteArray::number(status) + "\n");
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QStringList backupNames(const QJsonObject &state)
+{
+    QStringList names;
+    for (const QJsonValue &entry : state.value("backups").toArray())
+        names << entry.toObject().value("name").toString();
+    return names;
+}
+
+} // namespace
+
+class TestService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        root.reset(new QTemporaryDir);
+        QVERIFY(root->isValid());
+    }
+
+    void refusesToStartWithoutTheServiceFlag()
+    {
+        for (const QStringList &arguments :
+             {QStringList{}, QStringList{"--ui"}, QStringList{"--ui-service", "extra"}}) {
+            Peer peer(root->path(), arguments);
+            QVERIFY(peer.process.waitForFinished(5000));
+            QCOMPARE(peer.process.exitCode(), 2);
+            QVERIFY(peer.process.readAllStandardError().contains("usage: tobble-launcher"));
+        }
+    }
+
+    void answersEveryRequestWithOneLineInOrder()
+    {
+        Peer peer(root->path());
+        const QList<QPair<QString, QJsonObject>> requests = {
+            {"hello", {}},
+            {"poll", {}},
+            {"change", {{"key", "vsync"}, {"value", false}}},
+            {"save", {}},
+            {"reload", {}},
+            {"lang", {{"value", 2}}},
+            {"data", {{"path", root->filePath("nowhere")}}},
+            {"verify", {}},
+            {"setup", {}},
+            {"play", {}},
+            {"bind", {{"action", 4}, {"keyboard", true}}},
+            {"key", {{"key", "Q"}, {"down", true}}},
+            {"key", {{"key", "Q"}, {"down", false}}},
+            {"escape", {}},
+            {"swap", {}},
+            {"cancel", {}},
+            {"clear", {{"action", 4}, {"keyboard", false}}},
+            {"resetControls", {}},
+            {"pad", {{"id", 1}}},
+            {"recenter", {}},
+            {"calibrate", {}},
+            {"resetMotion", {}},
+            {"importSave", {{"path", root->filePath("nothing.bin")}}},
+            {"exportSave", {{"path", root->filePath("out.bin")}, {"folder", false}}},
+            {"createBackup", {{"label", "x"}}},
+            {"restoreBackup", {{"name", "1"}}},
+            {"deleteBackup", {{"name", "1"}}},
+            {"refresh", {}},
+            {"fly", {}},
+        };
+        // All at once, as a launcher that writes faster than the service answers would.
+        for (const auto &[cmd, extra] : requests)
+            peer.send(cmd, extra);
+        for (const auto &[cmd, extra] : requests) {
+            const QJsonObject reply = peer.reply();
+            QCOMPARE(reply.value("cmd").toString(), cmd);
+            QVERIFY2(reply.contains("error") != reply.contains("input"), qPrintable(cmd));
+            if (cmd == "hello")
+                QVERIFY(reply.value("state").toObject().contains("config"));
+        }
+        QVERIFY(peer.quit(true));
+        QVERIFY(peer.process.readAllStandardOutput().isEmpty()); // quit's reply was the last
+        QCOMPARE(peer.lines.size(), requests.size() + 1);
+        for (const QByteArray &line : peer.lines)
+            QVERIFY2(line.endsWith('\n') && line.count('\n') == 1 && !line.contains("\": "),
+                     line.constData());
+    }
+
+    void badRequestsAreErrorsThatChangeNothing()
+    {
+        Peer peer(root->path());
+        const QJsonObject before = peer.state();
+        QCOMPARE(before.value("config").toObject().size(), 21);
+
+        // Malformed lines, answered without a command name.
+        for (const QByteArray &line :
+             {QByteArray("not json"), QByteArray("[1,2]"), QByteArray("{\"cmd\":3}"),
+              QByteArray("{\"cmd\":\"change\""), QByteArray()}) {
+            peer.process.write(line + '\n');
+            const QJsonObject reply = peer.reply();
+            QVERIFY2(reply.contains("error"), line.constData());
+            QVERIFY(!reply.contains("state"));
+        }
+        // Unknown commands and settings, values of the wrong type or outside a choice list.
+        QCOMPARE(peer.ask("fly").value("error").toString(), "Unknown command: fly");
+        QVERIFY(peer.ask("change", {{"key", "colour"}, {"value", 1}}).contains("error"));
+        QVERIFY(peer.ask("change", {{"key", "volume"}, {"value", "loud"}}).contains("error"));
+        QVERIFY(peer.ask("change", {{"key", "vsync"}, {"value", 1}}).contains("error"));
+        QVERIFY(peer.ask("change", {{"key", "scale"}, {"value", 7}}).contains("error"));
+        QVERIFY(peer.ask("change", {{"key", "gameLanguage"}, {"value", 2}}).contains("error"));
+        QVERIFY(peer.ask("change", {{"key", "volume"}}).contains("error"));
+        QCOMPARE(peer.ask("bind", {{"action", 9}, {"keyboard", true}}).value("error").toString(),
+                 "Unknown action");
+        QVERIFY(peer.ask("bind", {{"action", 1}}).contains("error"));
+        QVERIFY(peer.ask("lang", {{"value", 3}}).contains("error"));
+        QVERIFY(peer.ask("createBackup", {{"label", 5}}).contains("error"));
+
+        QJsonObject after = peer.state();
+        QCOMPARE(after, before);
+        QCOMPARE(peer.input().value("phase").toInt(), 0);
+        QVERIFY(!QFile::exists(root->filePath("local/user/settings.toml")));
+        QVERIFY(!QFile::exists(root->filePath("local/user/launcher-language.txt")));
+    }
+
+    void changesStayDirtyUntilSavedAndComeBackAfterARestart()
+    {
+        const QString settings = root->filePath("local/user/settings.toml");
+        {
+            Peer peer(root->path());
+            QCOMPARE(peer.state().value("dirty").toBool(), false);
+            // Numbers are rounded or clamped into their range.
+            QJsonObject reply = peer.ask("change", {{"key", "volume"}, {"value", 49.5}});
+            QJsonObject state = reply.value("state").toObject();
+            QCOMPARE(state.value("config").toObject().value("volume").toInt(), 50);
+            QCOMPARE(state.value("dirty").toBool(), true);
+            peer.ask("change", {{"key", "stick"}, {"value", 2.0}});
+            peer.ask("change", {{"key", "scale"}, {"value", 8}});
+            peer.ask("change", {{"key", "fullscreen"}, {"value", true}});
+            QVERIFY(!QFile::exists(settings));
+
+            reply = peer.ask("save");
+            QVERIFY(!reply.contains("error"));
+            QCOMPARE(reply.value("state").toObject().value("dirty").toBool(), false);
+            QVERIFY(QFile::exists(settings));
+            QVERIFY(!QFile::exists(settings + ".tmp"));
+
+            QVERIFY(!peer.ask("lang", {{"value", 2}}).contains("error"));
+            QCOMPARE(readAll(root->filePath("local/user/launcher-language.txt")), "es\n");
+            QVERIFY(peer.quit(false));
+        }
+        Peer peer(root->path());
+        const QJsonObject state = peer.state();
+        const QJsonObject config = state.value("config").toObject();
+        QCOMPARE(config.value("volume").toInt(), 50);
+        QCOMPARE(config.value("stick").toDouble(), 0.95);
+        QCOMPARE(config.value("scale").toInt(), 8);
+        QCOMPARE(config.value("fullscreen").toBool(), true);
+        QCOMPARE(state.value("lang").toInt(), 2);
+        QCOMPARE(state.value("dirty").toBool(), false);
+        QCOMPARE(state.value("settings").toString(), settings);
+    }
+
+    void quittingKeepsOrDropsUnsavedChanges()
+    {
+        const auto volumeAfterQuit = [&](bool discard) {
+            {
+                Peer peer(root->path());
+                peer.ask("change", {{"key", "volume"}, {"value", discard ? 10 : 20}});
+                if (!peer.quit(discard))
+                    return -1;
+            }
+            Peer peer(root->path());
+            return peer.state().value("config").toObject().value("volume").toInt();
+        };
+        QCOMPARE(volumeAfterQuit(true), 80);
+        QCOMPARE(volumeAfterQuit(false), 20);
+        QCOMPARE(volumeAfterQuit(true), 20);
+
+        // The end of input alone ends the service promptly.
+        Peer peer(root->path());
+        QVERIFY(peer.state().contains("config"));
+        peer.process.closeWriteChannel();
+        QVERIFY(peer.process.waitForFinished(3000));
+        QCOMPARE(peer.process.exitCode(), 0);
+    }
+
+    void failedWritesLeaveTheOldFilesAlone()
+    {
+        const QString settings = root->filePath("local/user/settings.toml");
+        Peer peer(root->path());
+        peer.ask("change", {{"key", "aa"}, {"value", 2}});
+        QVERIFY(!peer.ask("save").contains("error"));
+        const QByteArray saved = readAll(settings);
+
+        // A directory where the temporary file has to go makes the write fail.
+        QVERIFY(QDir().mkpath(settings + ".tmp"));
+        peer.ask("change", {{"key", "aa"}, {"value", 3}});
+        QCOMPARE(peer.ask("save").value("error").toString(), "Could not save settings");
+        QCOMPARE(readAll(settings), saved);
+        QCOMPARE(peer.state().value("dirty").toBool(), true);
+
+        const QString language = root->filePath("local/user/launcher-language.txt");
+        writeFile(language, "en\n");
+        QVERIFY(QDir().mkpath(language + ".tmp"));
+        QCOMPARE(peer.ask("lang", {{"value", 0}}).value("error").toString(),
+                 "Could not save the language preference.");
+        QCOMPARE(readAll(language), "en\n");
+        QCOMPARE(peer.state().value("lang").toInt(), 1);
+
+        // Once the way is clear again the save goes through.
+        QVERIFY(QDir(settings + ".tmp").removeRecursively());
+        QVERIFY(!peer.ask("save").contains("error"));
+        QVERIFY(readAll(settings).contains("aa = 3"));
+    }
+
+    void aCorruptSettingsFileIsPreservedAndReported()
+    {
+        const QString settings = root->filePath("local/user/settings.toml");
+        const QByteArray corrupt = "[game]\nvolume = 70\nfullscreen = [\n";
+        writeFile(settings, corrupt);
+        Peer peer(root->path());
+        QJsonObject state = peer.state();
+        QVERIFY(state.value("settingsError").toString().contains("line"));
+
+        // Nothing may overwrite it: no change, no save, no quit that keeps changes.
+        QVERIFY(peer.ask("change", {{"key", "volume"}, {"value", 5}}).contains("error"));
+        QVERIFY(peer.ask("resetControls").contains("error"));
+        QVERIFY(peer.ask("save").contains("error"));
+        QVERIFY(peer.ask("play").contains("error"));
+        QCOMPARE(readAll(settings), corrupt);
+
+        // A value of the wrong type is a problem too, reported with its key.
+        writeFile(settings, "[game]\nvolume = \"loud\"\n");
+        peer.ask("reload");
+        QVERIFY(peer.state().value("settingsError").toString().contains("game.volume"));
+
+        writeFile(settings, "[game]\nvolume = 70\n[input]\nstick = 9.5\n");
+        peer.ask("reload");
+        state = peer.state();
+        QCOMPARE(state.value("settingsError").toString(), QString());
+        QCOMPARE(state.value("config").toObject().value("volume").toInt(), 70);
+        QCOMPARE(state.value("config").toObject().value("stick").toDouble(), 0.95);
+        QVERIFY(peer.quit(false));
+        QCOMPARE(readAll(settings), "[game]\nvolume = 70\n[input]\nstick = 9.5\n");
+    }
+
+    void capturesSwapsClearsAndResetsBindings()
+    {
+        Peer peer(root->path());
+        const auto row = [&](int action) {
+            return peer.state().value("bindings").toArray().at(action).toArray();
+        };
+        QCOMPARE(peer.state().value("bindings").toArray().size(), 9);
+        QCOMPARE(row(0), (QJsonArray{"Move up", "D-pad Up", "Up"}));
+
+        // A key that another action has opens a conflict until it is released and swapped.
+        peer.ask("bind", {{"action", 0}, {"keyboard", true}});
+        QJsonObject input = peer.input();
+        QCOMPARE(input.value("phase").toInt(), 1);
+        QCOMPARE(input.value("keyboardCapture").toBool(), true);
+        input = peer.ask("key", {{"key", "Down"}, {"down", true}}).value("input").toObject();
+        QCOMPARE(input.value("phase").toInt(), 3);
+        QCOMPARE(input.value("release").toBool(), true);
+        QCOMPARE(input.value("message").toString(), "Already assigned to Move down");
+        QVERIFY(peer.ask("swap").contains("error")); // not while the key is still held
+        input = peer.ask("key", {{"key", "Down"}, {"down", false}}).value("input").toObject();
+        QCOMPARE(input.value("release").toBool(), false);
+        QVERIFY(!peer.ask("swap").contains("error"));
+        QCOMPARE(row(0).at(2).toString(), "Down");
+        QCOMPARE(row(1).at(2).toString(), "Up");
+        QCOMPARE(peer.input().value("phase").toInt(), 0);
+
+        // A free key is taken at once; the capture ends when it is released.
+        peer.ask("bind", {{"action", 8}, {"keyboard", true}});
+        input = peer.ask("key", {{"key", "Q"}, {"down", true}}).value("input").toObject();
+        QVERIFY(input.value("phase").toInt() != 0);
+        QCOMPARE(input.value("release").toBool(), true);
+        input = peer.ask("key", {{"key", "Q"}, {"down", false}}).value("input").toObject();
+        QCOMPARE(input.value("phase").toInt(), 0);
+        QCOMPARE(input.value("message").toString(), "Binding updated");
+        QCOMPARE(row(8).at(2).toString(), "Q");
+
+        // Escape cancels; "Use Escape" assigns it.
+        peer.ask("bind", {{"action", 6}, {"keyboard", true}});
+        peer.ask("key", {{"key", "Escape"}, {"down", true}});
+        QCOMPARE(peer.input().value("message").toString(), "Binding canceled");
+        QCOMPARE(row(6).at(2).toString(), "Return");
+        peer.ask("bind", {{"action", 6}, {"keyboard", true}});
+        QVERIFY(!peer.ask("escape").contains("error"));
+        QCOMPARE(row(6).at(2).toString(), "Escape");
+
+        // A gamepad capture ignores keys and can be cancelled.
+        peer.ask("bind", {{"action", 2}, {"keyboard", false}});
+        peer.ask("key", {{"key", "A"}, {"down", true}});
+        QCOMPARE(peer.input().value("phase").toInt(), 1);
+        QCOMPARE(peer.input().value("keyboardCapture").toBool(), false);
+        peer.ask("cancel");
+        QCOMPARE(peer.input().value("phase").toInt(), 0);
+
+        peer.ask("clear", {{"action", 2}, {"keyboard", false}});
+        QCOMPARE(row(2).at(1).toString(), "Unmapped");
+        QCOMPARE(peer.state().value("dirty").toBool(), true);
+
+        peer.ask("change", {{"key", "trigger"}, {"value", 0.8}});
+        const QJsonObject reply = peer.ask("resetControls");
+        QCOMPARE(reply.value("input").toObject().value("message").toString(),
+                 "Default bindings and activation levels restored");
+        QCOMPARE(row(0), (QJsonArray{"Move up", "D-pad Up", "Up"}));
+        QCOMPARE(row(2).at(1).toString(), "D-pad Left");
+        QCOMPARE(peer.state().value("config").toObject().value("trigger").toDouble(), 0.5);
+
+        // Bindings live in the settings file like every other setting.
+        peer.ask("bind", {{"action", 4}, {"keyboard", true}});
+        peer.ask("key", {{"key", "Z"}, {"down", true}});
+        peer.ask("key", {{"key", "Z"}, {"down", false}});
+        QVERIFY(peer.quit(false));
+        Peer again(root->path());
+        QCOMPARE(again.state().value("bindings").toArray().at(4).toArray().at(2).toString(), "Z");
+    }
+
+    void theDemoControllerMovesAndCalibrates()
+    {
+        {
+            Peer peer(root->path());
+            QCOMPARE(peer.input().value("devices").toArray().size(), 0);
+            QCOMPARE(peer.ask("calibrate").value("error").toString(),
+                     "Calibration stopped: sensor data unavailable.");
+        }
+        writeFile(root->filePath("local/user/demo-controller"), "");
+        Peer peer(root->path());
+        QJsonObject input = peer.input();
+        QCOMPARE(input.value("devices").toArray().at(0).toObject().value("name").toString(),
+                 "Demo controller");
+        QCOMPARE(input.value("selected").toInt(), 1);
+        QVERIFY(input.value("gyro").toBool() && input.value("accel").toBool());
+        const double tilt = input.value("tiltAngle").toDouble();
+        QTRY_VERIFY(peer.input().value("tiltAngle").toDouble() != tilt);
+        QVERIFY(peer.ask("pad", {{"id", 7}}).contains("error"));
+
+        QVERIFY(!peer.ask("calibrate").contains("error"));
+        QCOMPARE(peer.input().value("calibrating").toBool(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(!peer.input().value("calibrating").toBool(), 5000);
+        input = peer.input();
+        QCOMPARE(input.value("motionMessage").toString(),
+                 "Calibration complete. Save settings to use it in game.");
+        QCOMPARE(peer.state().value("dirty").toBool(), true);
+
+        peer.ask("change", {{"key", "gain"}, {"value", 2.5}});
+        peer.ask("resetMotion");
+        QCOMPARE(peer.state().value("config").toObject().value("gain").toDouble(), 1.0);
+        QVERIFY(!peer.ask("save").contains("error"));
+        QVERIFY(readAll(root->filePath("local/user/settings.toml")).contains("Demo controller"));
+    }
+
+    void verifiesGameDataAndRunsTheGame()
+    {
+        const QString data = root->filePath("disc/DATA");
+        Peer peer(root->path());
+        QCOMPARE(peer.state().value("dataStatus").toString(), "Select your extracted DATA folder");
+
+        QVERIFY(!peer.ask("data", {{"path", data}}).contains("error"));
+        QCOMPARE(peer.state().value("dataStatus").toString(),
+                 "Data verification failed: Missing " + data);
+        makeData(data, 1);
+        peer.ask("verify");
+        QCOMPARE(peer.state().value("dataStatus").toString(),
+                 "Data verification failed: Only VQ3E88 Rev 0 is supported");
+        makeData(data, 0, 0x180); // the section runs past the end of the file
+        peer.ask("verify");
+        QCOMPARE(peer.state().value("dataStatus").toString(),
+                 "Data verification failed: Cannot read complete game DOL");
+        makeData(data);
+        peer.ask("verify");
+        QJsonObject state = peer.state();
+        QCOMPARE(state.value("dataStatus").toString(), "VQ3E88 Rev 0 (USA) verified");
+        QCOMPARE(state.value("verified").toBool(), true);
+        QCOMPARE(state.value("installed").toBool(), false);
+        QCOMPARE(peer.ask("play").value("error").toString(), "Install the game to play");
+        QVERIFY(peer.quit(false));
+
+        // With a game installed, the data folder remembered, and unsaved settings saved first.
+        installGame(root->path(), 0, R"({"revision":"elsewhere","compiler":"other"})");
+        Peer game(root->path());
+        state = game.state();
+        QCOMPARE(state.value("data").toString(), data);
+        QCOMPARE(state.value("installed").toBool(), true);
+        QTRY_VERIFY(!game.state().value("checking").toBool());
+        state = game.state();
+        QCOMPARE(state.value("runtime").toObject().value("revision").toString(), "elsewhere");
+        QCOMPARE(state.value("match").toBool(), false);
+        QCOMPARE(state.value("build").toObject().value("revision").toString().isEmpty(), false);
+
+        game.ask("change", {{"key", "volume"}, {"value", 33}});
+        QVERIFY(!game.ask("play").contains("error"));
+        state = game.state();
+        QCOMPARE(state.value("running").toBool(), true);
+        QCOMPARE(state.value("dirty").toBool(), false);
+        QVERIFY(readAll(root->filePath("local/user/settings.toml")).contains("volume = 33"));
+        QCOMPARE(game.ask("play").value("error").toString(), "Game is running");
+        QVERIFY(game.ask("importSave", {{"path", root->path()}}).contains("error"));
+        writeFile(root->filePath("stop"), "");
+        QTRY_VERIFY_WITH_TIMEOUT(!game.state().value("running").toBool(), 5000);
+        QCOMPARE(game.state().value("gameStatus").toString(), "Game closed");
+
+        installGame(root->path(), 3, "{}");
+        QVERIFY(!game.ask("play").contains("error"));
+        writeFile(root->filePath("stop"), "");
+        QTRY_VERIFY_WITH_TIMEOUT(!game.state().value("running").toBool(), 5000);
+        QCOMPARE(game.state().value("gameStatus").toString(),
+                 "Game stopped with an error. Open Logs for details.");
+    }
+
+    void backupsRoundTrip()
+    {
+        const QString save = root->filePath(SavePath);
+        Peer peer(root->path());
+        QCOMPARE(peer.ask("createBackup", {{"label", "First"}}).value("error").toString(),
+                 "There is no save to back up yet");
+        writeFile(save + "/quilt.sav", "progress 1");
+        QCOMPARE(peer.state().value("saveFound").toBool(), true);
+        QCOMPARE(peer.state().value("saves").toString(), save);
+
+        QCOMPARE(peer.ask("createBackup", {{"label", "   "}}).value("error").toString(),
+                 "Enter a backup name");
+        const QString tooLong = "Backup name is too long or contains control characters";
+        QCOMPARE(peer.ask("createBackup", {{"label", "a\tb"}}).value("error").toString(), tooLong);
+        QCOMPARE(peer.ask("createBackup", {{"label", QString(65, 'x')}}).value("error").toString(),
+                 tooLong);
+
+        QJsonObject state =
+            peer.ask("createBackup", {{"label", "  Before the boss / 中文 <backup> "}})
+                .value("state")
+                .toObject();
+        QCOMPARE(state.value("saveImportStatus").toString(), "Backup created");
+        QJsonArray backups = state.value("backups").toArray();
+        QCOMPARE(backups.size(), 1);
+        const QJsonObject first = backups.at(0).toObject();
+        QCOMPARE(first.value("label").toString(), "Before the boss / 中文 <backup>");
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                    .match(first.value("timestamp").toString())
+                    .hasMatch());
+        QVERIFY(QRegularExpression("^\\d{16}$").match(first.value("name").toString()).hasMatch());
+
+        // Restoring brings the backup back and keeps what it replaced as a backup of its own.
+        writeFile(save + "/quilt.sav", "progress 2");
+        QVERIFY(!peer.ask("restoreBackup", {{"name", first.value("name")}}).contains("error"));
+        QCOMPARE(readAll(save + "/quilt.sav"), "progress 1");
+        state = peer.state();
+        QCOMPARE(state.value("saveImportStatus").toString(), "Backup restored");
+        backups = state.value("backups").toArray();
+        QCOMPARE(backups.size(), 2);
+        const QString automatic = backups.at(0).toObject().value("name").toString();
+        QVERIFY(automatic != first.value("name").toString());
+        QCOMPARE(readAll(root->filePath("local/user/backups/" + automatic + "/data/quilt.sav")),
+                 "progress 2");
+
+        QCOMPARE(peer.ask("restoreBackup", {{"name", "../../etc"}}).value("error").toString(),
+                 "That backup contains no save");
+        QVERIFY(peer.ask("deleteBackup", {{"name", "../backups"}}).contains("error"));
+        QVERIFY(!peer.ask("deleteBackup", {{"name", first.value("name")}}).contains("error"));
+        QCOMPARE(backupNames(peer.state()), QStringList{automatic});
+        QCOMPARE(readAll(save + "/quilt.sav"), "progress 1");
+    }
+
+    void importsOnlyWhatItRecognisesAndKeepsTheCurrentSave()
+    {
+        const QString save = root->filePath(SavePath);
+        writeFile(save + "/quilt.sav", "mine");
+        Peer peer(root->path());
+        const QString refused = "Select the Dolphin Wii folder, the VQ3E88 title data folder, or "
+                                "a Dolphin data.bin save. The current save is backed up before "
+                                "replacement.";
+
+        // Foreign files and folders are refused, and nothing is touched or backed up.
+        writeFile(root->filePath("foreign.bin"), QByteArray(4096, 'z'));
+        writeFile(root->filePath("stray/readme.txt"), "hello");
+        writeFile(root->filePath("empty/title/00010000/56513345/data/.keep/x"), "");
+        QFile(root->filePath("empty/title/00010000/56513345/data/.keep/x")).remove();
+        for (const QString &path : {root->filePath("foreign.bin"), root->filePath("stray"),
+                                    root->filePath("empty"), root->filePath("missing")})
+            QCOMPARE(peer.ask("importSave", {{"path", path}}).value("error").toString(), refused);
+        QCOMPARE(readAll(save + "/quilt.sav"), "mine");
+        QVERIFY(peer.state().value("backups").toArray().isEmpty());
+
+        // Our own .bin export comes back; a damaged copy of it does not.
+        const QString bin = root->filePath("export/VQ3E88-save.bin");
+        QDir().mkpath(root->filePath("export"));
+        QVERIFY(!peer.ask("exportSave", {{"path", bin}, {"folder", false}}).contains("error"));
+        QCOMPARE(peer.state().value("saveImportStatus").toString(), "Save exported to .bin");
+        QByteArray damaged = readAll(bin);
+        damaged[damaged.size() - 1] = damaged.at(damaged.size() - 1) ^ 1;
+        writeFile(root->filePath("damaged.bin"), damaged);
+        QCOMPARE(peer.ask("importSave", {{"path", root->filePath("damaged.bin")}})
+                     .value("error")
+                     .toString(),
+                 refused);
+
+        writeFile(save + "/quilt.sav", "changed");
+        QVERIFY(!peer.ask("importSave", {{"path", bin}}).contains("error"));
+        QCOMPARE(readAll(save + "/quilt.sav"), "mine");
+        QCOMPARE(peer.state().value("backups").toArray().size(), 1);
+
+        // A folder export is laid out as a Dolphin Wii folder and imports again.
+        QVERIFY(!peer.ask("exportSave", {{"path", root->filePath("wii")}, {"folder", true}})
+                     .contains("error"));
+        QCOMPARE(readAll(root->filePath("wii/title/00010000/56513345/data/quilt.sav")), "mine");
+        writeFile(root->filePath("wii/title/00010000/56513345/data/quilt.sav"), "from dolphin");
+        QVERIFY(!peer.ask("importSave", {{"path", root->filePath("wii")}}).contains("error"));
+        QCOMPARE(readAll(save + "/quilt.sav"), "from dolphin");
+        QVERIFY(
+            !peer.ask("importSave", {{"path", root->filePath("wii/title/00010000/56513345/data")}})
+                 .contains("error"));
+        QCOMPARE(peer.state().value("backups").toArray().size(), 3);
+        QVERIFY(peer.ask("importSave", {{"path", save}}).contains("error"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> root;
+};
+
+QTEST_GUILESS_MAIN(TestService)
+#include "tst_service.moc"
