@@ -146,14 +146,16 @@ Window::~Window()
     qApp->removeEventFilter(this);
     closing = true;
     pollTimer.stop();
+    // From here on the service's signals must not reach the window: waitForFinished emits
+    // them, and a late reply could rebuild the page or open a message box inside this
+    // destructor. The timers and the mirror also go before the process, and ~QProcess kills
+    // a service that is still running, which emits finished into the half-destroyed window.
+    disconnect(&process, nullptr, this, nullptr);
     if (process.state() == QProcess::Running) {
         request(QStringLiteral("quit"), {{QStringLiteral("discard"), discardOnQuit}});
         process.closeWriteChannel();
         process.waitForFinished(3000);
     }
-    // The timers and the mirror are destroyed before the process; a service still running
-    // is killed by ~QProcess, whose signals must no longer reach this half-destroyed window.
-    disconnect(&process, nullptr, this, nullptr);
 }
 
 void Window::navigate(Page target, bool keepScroll)
