@@ -2,22 +2,95 @@
 #include "translations.h"
 #include "window.h"
 
+#include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
+using namespace Quilt;
 using namespace QuiltTest;
+
+namespace {
+
+const Page allPages[] = {Page::Play,  Page::Install,     Page::Display, Page::Controls,
+                         Page::Saves, Page::Diagnostics, Page::Basic,   Page::ControllerGuide};
+
+bool advanced(Page page)
+{
+    return page == Page::Display || page == Page::Controls || page == Page::Diagnostics;
+}
+
+// Gives every page put into the scroll area a large height, so that scroll positions
+// survive rebuilds whatever the page builders make.
+class TallPages : public QObject
+{
+public:
+    explicit TallPages(QWidget *viewport) { viewport->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            QObject *child = static_cast<QChildEvent *>(event)->child();
+            if (child->objectName() == QLatin1String("paper"))
+                static_cast<QWidget *>(child)->setMinimumHeight(4000);
+        }
+        return false;
+    }
+};
+
+// The buttons of the row right below the banner: the quick links on the advanced pages.
+QList<QPushButton *> quickLinks(QVBoxLayout *pageLayout)
+{
+    QList<QPushButton *> links;
+    QLayoutItem *item = pageLayout->count() > 1 ? pageLayout->itemAt(1) : nullptr;
+    auto *row = item ? qobject_cast<QHBoxLayout *>(item->layout()) : nullptr;
+    for (int j = 0; row && j < row->count(); ++j) {
+        if (auto *button = qobject_cast<QPushButton *>(row->itemAt(j)->widget()))
+            links.append(button);
+    }
+    return links;
+}
+
+// Checkable buttons anywhere on the page that carry a quick link's text.
+int linkLookalikes(QWidget *page)
+{
+    int count = 0;
+    for (QPushButton *button : page->findChildren<QPushButton *>()) {
+        for (const char *key : {"Graphics and performance", "Button mapping", "Diagnostics"})
+            count += button->isCheckable() && button->text() == T(key);
+    }
+    return count;
+}
+
+} // namespace
 
 class TestWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void cleanup();
     void greetsAndPollsOnceReady();
+    void frame();
+    void headerAndAdvancedGroup();
+    void compactSwitch();
+    void scrollPosition();
+    void navigateForgetsOldPage();
+    void closeWithoutService();
 };
+
+void TestWindow::cleanup()
+{
+    // The language is global to the catalogue.
+    Quilt::language(1);
+}
 
 void TestWindow::greetsAndPollsOnceReady()
 {
@@ -28,6 +101,291 @@ void TestWindow::greetsAndPollsOnceReady()
     QTRY_VERIFY(window->ready);
     QVERIFY(service.waitFor("poll", 3));
     QVERIFY(service.lines().first().startsWith(R"({"cmd":"hello","controls":false,"focused":)"));
+}
+
+void TestWindow::frame()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Tobble's Grand Quilt"));
+    QCOMPARE(w.minimumSize(), QSize(640, 520));
+    QCOMPARE(w.size(), QSize(1120, 685));
+    QCOMPARE(w.language, 1);
+    QCOMPARE(w.page, Page::Play);
+    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    QVERIFY(!w.brandLabel->wordWrap());
+    QCOMPARE(w.brandLabel->objectName(), QStringLiteral("brand"));
+    QVERIFY(w.noticeLabel->isHidden());
+    QCOMPARE(w.noticeLabel->objectName(), QStringLiteral("notice"));
+    QCOMPARE(w.scrollArea->viewport()->objectName(), QStringLiteral("viewport"));
+    QCOMPARE(w.scrollArea->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(w.pageWidget->objectName(), QStringLiteral("paper"));
+    QCOMPARE(w.saveButton->text(), T("Save settings"));
+    // Nothing is ready without a service: no saving, and the footer says so.
+    QVERIFY(!w.saveButton->isEnabled());
+    QCOMPARE(w.footerStatus->text(), T("No unsaved changes"));
+
+    // The notice line shows exactly while it has text.
+    w.notice(QStringLiteral("<b>Broken</b>"));
+    QVERIFY(!w.noticeLabel->isHidden());
+    QCOMPARE(w.noticeLabel->textFormat(), Qt::PlainText);
+    w.notice(QString());
+    QVERIFY(w.noticeLabel->isHidden());
+
+    // The footer's status follows the mirror on the next refresh.
+    w.ready = true;
+    w.state = {{"dirty", true}};
+    w.refresh();
+    QVERIFY(w.saveButton->isEnabled());
+    QCOMPARE(w.footerStatus->text(), T("Unsaved changes"));
+    w.state = {{"dirty", true}, {"settingsError", "bad line 3"}};
+    w.refresh();
+    QVERIFY(!w.saveButton->isEnabled());
+    QCOMPARE(w.footerStatus->text(), T("Settings need attention. Open Diagnostics to fix them."));
+    w.state = {{"dirty", true}, {"running", true}};
+    w.refresh();
+    QVERIFY(!w.saveButton->isEnabled());
+}
+
+void TestWindow::headerAndAdvancedGroup()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    const char *const tabKeys[3] = {"Home page", "Basic settings", "Advanced settings"};
+    for (Page page : allPages) {
+        const QByteArray name = "page " + QByteArray::number(int(page));
+        w.navigate(page, false);
+        QCOMPARE(w.page, page);
+        const int lit = page == Page::Play ? 0 : advanced(page) ? 2 : 1;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(w.navButtons[i]->isChecked() == (i == lit), name.constData());
+            QCOMPARE(w.navButtons[i]->text(), T(tabKeys[i]));
+            QCOMPARE(w.navButtons[i]->accessibleName(), T(tabKeys[i]));
+        }
+        QVERIFY2(w.footer->isHidden() == !advanced(page), name.constData());
+
+        // Quick links between the advanced pages, the current one checked
+        const QList<QPushButton *> links = quickLinks(w.pageLayout);
+        if (!advanced(page)) {
+            QVERIFY2(linkLookalikes(w.pageWidget) == 0, name.constData());
+        } else {
+            QCOMPARE(links.size(), 3);
+            QCOMPARE(links[0]->text(), T("Graphics and performance"));
+            QCOMPARE(links[1]->text(), T("Button mapping"));
+            QCOMPARE(links[2]->text(), T("Diagnostics"));
+            QCOMPARE(links[0]->isChecked(), page == Page::Display);
+            QCOMPARE(links[1]->isChecked(), page == Page::Controls);
+            QCOMPARE(links[2]->isChecked(), page == Page::Diagnostics);
+        }
+
+        // Every page but home (which has its own) opens with a banner holding its title.
+        if (page != Page::Play) {
+            auto *banner = qobject_cast<Banner *>(w.pageLayout->itemAt(0)->widget());
+            QVERIFY2(banner, name.constData());
+            const QString title = advanced(page) ? T("Advanced settings") : T(Titles[int(page)]);
+            auto *titleLabel = banner->findChild<QLabel *>(QStringLiteral("title"));
+            QVERIFY(titleLabel);
+            QCOMPARE(titleLabel->text(), title);
+        }
+    }
+
+    // The header tabs and the quick links move between pages.
+    w.navigate(Page::Install, false);
+    w.navButtons[2]->click();
+    QCOMPARE(w.page, Page::Display);
+    quickLinks(w.pageLayout)[1]->click();
+    QCOMPARE(w.page, Page::Controls);
+    quickLinks(w.pageLayout)[2]->click();
+    QCOMPARE(w.page, Page::Diagnostics);
+    w.navButtons[1]->click();
+    QCOMPARE(w.page, Page::Basic);
+    QVERIFY(w.navButtons[1]->isChecked());
+    w.navButtons[0]->click();
+    QCOMPARE(w.page, Page::Play);
+    QVERIFY(w.navButtons[0]->isChecked());
+    QVERIFY(!w.navButtons[1]->isChecked());
+
+    // A language switch changes the tab texts but never the brand.
+    w.setLanguage(2);
+    QCOMPARE(w.navButtons[1]->text(), T("Basic settings"));
+    QVERIFY(w.navButtons[1]->text() != QLatin1String("Basic settings"));
+    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+}
+
+void TestWindow::compactSwitch()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    w.navigate(Page::Install, false);
+    w.resize(900, 600);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_COMPARE(w.width(), 900);
+    QVERIFY(!w.compact);
+    auto bannerHeight = [&w] {
+        auto *banner = find<Banner>(w.pageWidget, QString());
+        return banner ? banner->minimumHeight() : -1;
+    };
+    QCOMPARE(bannerHeight(), 99);
+
+    QPointer<QWidget> before = w.pageWidget;
+    w.resize(859, 600);
+    QTRY_VERIFY(w.compact);
+    QCOMPARE(w.brandLabel->text(), QStringLiteral("Grand Quilt"));
+    QVERIFY(w.pageWidget != before.data());
+    QCOMPARE(w.page, Page::Install);
+    QCOMPARE(bannerHeight(), 86);
+
+    // Staying compact does not rebuild the page.
+    before = w.pageWidget;
+    w.resize(700, 600);
+    QTRY_COMPARE(w.width(), 700);
+    QCOMPARE(w.pageWidget, before.data());
+
+    w.resize(860, 600);
+    QTRY_VERIFY(!w.compact);
+    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    QCOMPARE(bannerHeight(), 99);
+}
+
+void TestWindow::scrollPosition()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    TallPages tall(w.scrollArea->viewport());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QScrollBar *bar = w.scrollArea->verticalScrollBar();
+    auto scrollDown = [&] {
+        QTRY_VERIFY(bar->maximum() >= 500);
+        bar->setValue(500);
+        QCOMPARE(bar->value(), 500);
+    };
+    auto settled = [&](QWidget *oldPage) {
+        // The old page goes with the event loop, after the zero-delay restore.
+        QPointer<QWidget> old = oldPage;
+        QTRY_VERIFY(old.isNull());
+        QCoreApplication::processEvents();
+    };
+
+    w.navigate(Page::Basic, false);
+    scrollDown();
+
+    // A language switch rebuilds in place and keeps the position.
+    QWidget *page = w.pageWidget;
+    w.setLanguage(0);
+    QVERIFY(w.pageWidget != page);
+    settled(page);
+    QCOMPARE(bar->value(), 500);
+
+    // A rebuild that keeps the scroll position.
+    page = w.pageWidget;
+    w.navigate(Page::Basic, true);
+    settled(page);
+    QCOMPARE(bar->value(), 500);
+
+    // The header tab of the current page rebuilds it and goes to the top.
+    page = w.pageWidget;
+    w.navButtons[1]->click();
+    QCOMPARE(w.page, Page::Basic);
+    QVERIFY(w.pageWidget != page);
+    settled(page);
+    QCOMPARE(bar->value(), 0);
+
+    // So does a page change.
+    scrollDown();
+    page = w.pageWidget;
+    w.navigate(Page::Saves, false);
+    settled(page);
+    QCOMPARE(bar->value(), 0);
+}
+
+void TestWindow::navigateForgetsOldPage()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    w.navigate(Page::Controls, false);
+
+    // Stand-ins that outlive the page, so a pointer that is not cleared stays visible.
+    QLabel gameStatus, dataStatus, importStatus, capture, motion;
+    FabricButton play(QStringLiteral("Play")), swap(QStringLiteral("Swap")),
+        calibrate(QStringLiteral("Calibrate"));
+    QComboBox language;
+    FabricCombo device;
+    QWidget table, pointer;
+    w.playButton = &play;
+    w.gameStatusLabel = &gameStatus;
+    w.dataStatusLabel = &dataStatus;
+    w.saveImportStatusLabel = &importStatus;
+    w.languageCombo = &language;
+    w.bindingButtons.append(qMakePair(&swap, &calibrate));
+    w.captureMessage = &capture;
+    w.swapButton = &swap;
+    w.useEscapeButton = &swap;
+    w.cancelCaptureButton = &swap;
+    w.bindingTable = &table;
+    w.deviceCombo = &device;
+    w.motionStatus = &motion;
+    w.calibrateButton = &calibrate;
+    w.pointerView = &pointer;
+    w.tracked(&table);
+
+    QPointer<QWidget> oldPage = w.pageWidget;
+    w.navigate(Page::Diagnostics, false);
+    QVERIFY(!w.playButton);
+    QVERIFY(!w.gameStatusLabel);
+    QVERIFY(!w.dataStatusLabel);
+    QVERIFY(!w.saveImportStatusLabel);
+    QVERIFY(!w.languageCombo);
+    QVERIFY(w.bindingButtons.isEmpty());
+    QVERIFY(!w.captureMessage);
+    QVERIFY(!w.swapButton);
+    QVERIFY(!w.useEscapeButton);
+    QVERIFY(!w.cancelCaptureButton);
+    QVERIFY(!w.bindingTable);
+    QVERIFY(!w.deviceCombo);
+    QVERIFY(!w.motionStatus);
+    QVERIFY(!w.calibrateButton);
+    QVERIFY(!w.pointerView);
+    QVERIFY(!w.trackedControls.contains(&table));
+    // The old page is hidden at once and deleted later, never in the middle of a handler.
+    QVERIFY(oldPage);
+    QVERIFY(oldPage->isHidden());
+    QVERIFY(w.scrollArea->widget() == w.pageWidget);
+    QTRY_VERIFY(oldPage.isNull());
+}
+
+void TestWindow::closeWithoutService()
+{
+    // Self-test mode: only a pending save on the way out holds the window.
+    {
+        Window w(QStringLiteral("/nonexistent"), QString(), true);
+        w.show();
+        w.dirty = true;
+        w.closeAfterSave = true;
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.closing);
+        w.closing = true;
+        QVERIFY(w.close());
+        QVERIFY(!w.isVisible());
+    }
+    {
+        Window w(QStringLiteral("/nonexistent"), QString(), true);
+        w.show();
+        w.ready = true;
+        w.dirty = true;
+        w.state = {{"dirty", true}};
+        QVERIFY(w.close());
+        QVERIFY(w.closing);
+    }
+    // A service that never started: nothing can be saved, so unsaved changes do not block.
+    {
+        QTemporaryDir root;
+        Window w(root.path(), root.filePath(QStringLiteral("missing/tobble-launcher")), false);
+        w.show();
+        QTRY_VERIFY(!w.noticeLabel->isHidden());
+        w.dirty = true;
+        w.state = {{"dirty", true}};
+        QVERIFY(w.close());
+        QVERIFY(w.closing);
+        QVERIFY(!w.closeAfterSave);
+    }
 }
 
 QTEST_MAIN(TestWindow)
