@@ -1,0 +1,224 @@
+#include "support.h"
+#include "window.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+
+using namespace QuiltTest;
+
+namespace {
+
+// Answers the next modal dialog once it is up, looking again every few milliseconds for a
+// while (`tries` more times) in case it is not shown yet.
+void whenModal(std::function<void(QDialog *)> answer, int tries = 500, int delay = 0)
+{
+    QTimer::singleShot(delay, [answer, tries] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible())
+            answer(dialog);
+        else if (tries > 0)
+            whenModal(answer, tries - 1, 10);
+    });
+}
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("x");
+}
+
+} // namespace
+
+class TestFolderView : public QObject
+{
+    Q_OBJECT
+
+    // A window without a service whose desktop opener records every address and can fail.
+    struct Viewer
+    {
+        QTemporaryDir root;
+        Quilt::Window window{root.path(), QString(), true};
+        QList<QUrl> opened;
+        bool opens = true;
+
+        Viewer()
+        {
+            window.openUrl = [this](const QUrl &url) {
+                opened.append(url);
+                return opens;
+            };
+        }
+    };
+
+private slots:
+    void missingFolderIsCreatedAndFollowsItsFiles();
+    void treeIsReadOnlySortedAndHidesTheType();
+    void enterOpensFilesOnlyAndFailuresShowInTheDialog();
+    void unusablePathsNeverOpenADialog();
+};
+
+void TestFolderView::missingFolderIsCreatedAndFollowsItsFiles()
+{
+    Viewer viewer;
+    const QString folder = viewer.root.filePath(QStringLiteral("local/saves/new"));
+    QVERIFY(!QDir(folder).exists());
+
+    bool pathShown = false;
+    bool showedEmpty = false;
+    bool showedTree = false;
+    bool showedEmptyAgain = false;
+    whenModal([&](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("folderView"));
+        pathShown = labelWithText(dialog, QDir::toNativeSeparators(folder)) != nullptr;
+        auto *stack = dialog->findChild<QStackedWidget *>();
+        auto *empty = find<QLabel>(dialog, QStringLiteral("emptyFolder"));
+        showedEmpty = QTest::qWaitFor([&] { return stack->currentWidget() == empty; });
+        touch(QDir(folder).filePath(QStringLiteral("a.bin")));
+        showedTree = QTest::qWaitFor(
+            [&] { return qobject_cast<QTreeView *>(stack->currentWidget()) != nullptr; });
+        QFile::remove(QDir(folder).filePath(QStringLiteral("a.bin")));
+        showedEmptyAgain = QTest::qWaitFor([&] { return stack->currentWidget() == empty; });
+        dialog->reject();
+    });
+    viewer.window.openFolder("Save files", folder);
+
+    QVERIFY(QDir(folder).exists());
+    QVERIFY(pathShown);
+    QVERIFY2(showedEmpty, "a new folder should show \"This folder is empty.\"");
+    QVERIFY2(showedTree, "a file appearing should switch to the tree");
+    QVERIFY2(showedEmptyAgain, "the last file vanishing should bring the empty page back");
+    QVERIFY(viewer.window.noticeLabel->isHidden());
+}
+
+void TestFolderView::treeIsReadOnlySortedAndHidesTheType()
+{
+    Viewer viewer;
+    const QString folder = viewer.root.filePath(QStringLiteral("logs"));
+    QDir().mkpath(folder);
+    touch(QDir(folder).filePath(QStringLiteral("b.txt")));
+    touch(QDir(folder).filePath(QStringLiteral("a.txt")));
+
+    QStringList names;
+    bool readOnly = false;
+    bool typeHidden = false;
+    bool lastStretches = true;
+    whenModal([&](QDialog *dialog) {
+        auto *tree = dialog->findChild<QTreeView *>();
+        auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+        if (!QTest::qWaitFor([&] { return model->rowCount(tree->rootIndex()) == 2; })) {
+            dialog->reject(); // the checks after openFolder report it
+            return;
+        }
+        for (int i = 0; i < model->rowCount(tree->rootIndex()); ++i)
+            names.append(model->index(i, 0, tree->rootIndex()).data().toString());
+        readOnly = model->isReadOnly() && tree->editTriggers() == QAbstractItemView::NoEditTriggers;
+        typeHidden = tree->isColumnHidden(2) && !tree->isColumnHidden(1);
+        lastStretches = tree->header()->stretchLastSection();
+        dialog->reject();
+    });
+    viewer.window.openFolder("Open Logs", folder);
+
+    QCOMPARE(names, QStringList({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QVERIFY(readOnly);
+    QVERIFY(typeHidden);
+    QVERIFY(!lastStretches);
+}
+
+void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
+{
+    Viewer viewer;
+    viewer.opens = false;
+    const QString folder = viewer.root.filePath(QStringLiteral("saves"));
+    QDir().mkpath(QDir(folder).filePath(QStringLiteral("sub")));
+    touch(QDir(folder).filePath(QStringLiteral("save.bin")));
+
+    QList<QUrl> afterFolder;
+    QList<QUrl> afterFile;
+    QString fileNotice;
+    QString folderNotice;
+    bool stillOpen = false;
+    bool revealAutoDefault = true;
+    whenModal([&](QDialog *dialog) {
+        auto *tree = dialog->findChild<QTreeView *>();
+        auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+        auto *failure = find<QLabel>(dialog, QStringLiteral("notice"));
+        if (!QTest::qWaitFor([&] { return model->rowCount(tree->rootIndex()) == 2; })) {
+            dialog->reject(); // the checks after openFolder report it
+            return;
+        }
+        tree->setFocus();
+
+        // Enter on the sub-folder: no desktop call
+        tree->setCurrentIndex(model->index(QDir(folder).filePath(QStringLiteral("sub"))));
+        QTest::keyClick(tree, Qt::Key_Return);
+        afterFolder = viewer.opened;
+
+        // Enter on the file: opened, fails, and neither button takes the key
+        tree->setCurrentIndex(model->index(QDir(folder).filePath(QStringLiteral("save.bin"))));
+        QTest::keyClick(tree, Qt::Key_Return);
+        afterFile = viewer.opened;
+        fileNotice = failure->isHidden() ? QString() : failure->text();
+        stillOpen = dialog->isVisible();
+
+        auto *reveal = qobject_cast<QPushButton *>(
+            buttonWithText(dialog, QStringLiteral("Open in file manager")));
+        revealAutoDefault = reveal->autoDefault();
+        reveal->click();
+        folderNotice = failure->isHidden() ? QString() : failure->text();
+        qobject_cast<QPushButton *>(buttonWithText(dialog, QStringLiteral("Close")))->click();
+    });
+    viewer.window.openFolder("Save files", folder);
+
+    QVERIFY(afterFolder.isEmpty());
+    QCOMPARE(afterFile, QList<QUrl>{QUrl::fromLocalFile(QDir(folder).filePath("save.bin"))});
+    QCOMPARE(fileNotice, QStringLiteral("Could not open file"));
+    QVERIFY2(stillOpen, "Enter on a file must not press Close");
+    QVERIFY(!revealAutoDefault);
+    QCOMPARE(viewer.opened.size(), 2);
+    QCOMPARE(viewer.opened.last(), QUrl::fromLocalFile(folder));
+    QCOMPARE(folderNotice, QStringLiteral("Could not open folder"));
+    // Failures inside the viewer stay inside it.
+    QVERIFY(viewer.window.noticeLabel->isHidden());
+}
+
+void TestFolderView::unusablePathsNeverOpenADialog()
+{
+    Viewer viewer;
+    const QString file = viewer.root.filePath(QStringLiteral("plain-file"));
+    touch(file);
+
+    // A dialog would block here; close it at once and record that it appeared.
+    int dialogs = 0;
+    const QString paths[] = {QString(), QDir(file).filePath(QStringLiteral("below-a-file"))};
+    for (const QString &path : paths) {
+        viewer.window.notice(QString());
+        whenModal(
+            [&](QDialog *dialog) {
+                ++dialogs;
+                dialog->reject();
+            },
+            0);
+        viewer.window.openFolder("Save files", path);
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(viewer.window.noticeLabel->text(), QStringLiteral("Could not open folder"));
+        QVERIFY(!viewer.window.noticeLabel->isHidden());
+    }
+    QVERIFY(viewer.opened.isEmpty());
+}
+
+QTEST_MAIN(TestFolderView)
+#include "tst_folderview.moc"
