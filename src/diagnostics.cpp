@@ -66,9 +66,14 @@ void Window::buildDiagnostics()
         auto *details = new QPlainTextEdit;
         details->setReadOnly(true);
         details->setMaximumHeight(detailsHeight);
+        // Inserting an undefined value drops the key; a missing record reads as null instead.
+        const auto recorded = [this](const char *key) {
+            const QJsonValue value = state.value(QLatin1String(key));
+            return value.isUndefined() ? QJsonValue(QJsonValue::Null) : value;
+        };
         const QJsonObject records{
-            {QStringLiteral("launcher"), state.value(QLatin1String("build"))},
-            {QStringLiteral("runtime"), state.value(QLatin1String("runtime"))},
+            {QStringLiteral("launcher"), recorded("build")},
+            {QStringLiteral("runtime"), recorded("runtime")},
         };
         details->setPlainText(
             QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented)));
