@@ -113,7 +113,7 @@ void Window::buildDiagnostics()
         auto *opens = new QVBoxLayout;
         shared->addLayout(opens);
         action(opens, "Open Settings Folder", [this] {
-            // An empty path must stay empty, not become the working directory.
+            // No settings path: the viewer reports that there is no folder to show.
             const QString settings = state.value(QLatin1String("settings")).toString();
             openFolder("Shared settings",
                        settings.isEmpty() ? QString() : QFileInfo(settings).absolutePath());
