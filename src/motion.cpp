@@ -15,6 +15,9 @@ namespace Quilt {
 
 namespace {
 
+// The controller selector grows with its longest name up to this width.
+constexpr int maxSelectorWidth = 320;
+
 // Live picture of the selected controller: a line that turns with its tilt and a dot that
 // follows the pointer, over a dashed crosshair. The window writes the members and repaints.
 class PointerView : public QWidget
@@ -109,6 +112,10 @@ void Window::buildMotion()
                                  "Xbox-emulated devices may hide them.");
         // Not tracked: the preview controller can be picked even while settings are locked.
         auto *devices = new FabricCombo;
+        // Its items come later and change with the controllers, so its width follows them;
+        // an unusually long controller name is elided rather than widening the page.
+        devices->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        devices->setMaximumWidth(maxSelectorWidth);
         row(body, T("Preview controller"), devices);
         connect(devices, &QComboBox::activated, this, [this, devices](int index) {
             request(QStringLiteral("pad"),
