@@ -82,9 +82,15 @@ void Window::buildControls()
     tabs->setCurrentIndex(controlsTab != 0 ? 1 : 0);
     pageLayout->addWidget(tabs, 0, Qt::AlignLeft);
     // The page stays the controls page, so navigate sends no "cancel": a capture goes on.
-    connect(tabs, &QTabBar::currentChanged, this, [this](int index) {
+    connect(tabs, &QTabBar::currentChanged, this, [this, tabs](int index) {
+        const bool hadFocus = tabs->hasFocus();
         controlsTab = index;
         navigate(Page::Controls, false);
+        // A keyboard user switching with the arrow keys keeps the focus on the new tab bar.
+        if (hadFocus) {
+            if (auto *rebuilt = pageWidget->findChild<QuiltTabs *>())
+                rebuilt->setFocus(Qt::TabFocusReason);
+        }
     });
 
     if (controlsTab != 0)
@@ -239,8 +245,10 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 {
     // Every event of the application passes here: the cheap tests come first.
     const QEvent::Type type = event->type();
+    // Without a service there is no capture to feed, whatever the flag still says: a service
+    // that died mid-capture must not leave the page deaf to the keyboard.
     if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || page != Page::Controls ||
-        !capturing || !isActiveWindow())
+        !capturing || !ready || !isActiveWindow())
         return QWidget::eventFilter(watched, event);
 
     auto *key = static_cast<QKeyEvent *>(event);

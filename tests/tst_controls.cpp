@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 
@@ -71,6 +72,7 @@ private slots:
     void keysDuringCapture();
     void keysStayWithWidgetsOutsideCapture();
     void conflictLetsKeysThrough();
+    void serviceGoneReleasesKeyboard();
     void rowsFollowTheState();
     void guideShowsRowsAndOpensEditor();
     void runningGameLocksSettingsOnly();
@@ -269,6 +271,28 @@ void TestControls::conflictLetsKeysThrough()
     sendKey(window->swapButton, QEvent::KeyPress, Qt::Key_Space);
     QTRY_COMPARE(sentKeys(service), (QStringList{"Escape+", "Space+"}));
     QCOMPARE(service.count("swap"), 1);
+}
+
+void TestControls::serviceGoneReleasesKeyboard()
+{
+    ScriptedService service;
+    answerWith(service, bindingsState(sampleRows), {{"phase", 1}}, false);
+    auto window = service.startWindow();
+    QTRY_VERIFY(window->ready);
+    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(window->isActiveWindow());
+
+    // The service exits in the middle of the capture: keys reach the widgets again
+    service.push({{"exit", 0}});
+    QTRY_VERIFY(!window->ready);
+    QVERIFY(window->capturing);
+    QPushButton *reset =
+        qobject_cast<QPushButton *>(buttonWithText(window->pageWidget, T("Reset controls")));
+    QSignalSpy clicked(reset, &QPushButton::clicked);
+    sendKey(reset, QEvent::KeyPress, Qt::Key_Space);
+    sendKey(reset, QEvent::KeyRelease, Qt::Key_Space);
+    QCOMPARE(clicked.count(), 1);
 }
 
 void TestControls::rowsFollowTheState()
