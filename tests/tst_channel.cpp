@@ -1,0 +1,786 @@
+#include "support.h"
+#include "translations.h"
+#include "window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace Quilt;
+using namespace QuiltTest;
+
+namespace {
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// The first request line whose command is `cmd`, byte for byte.
+QByteArray lineOf(const ScriptedService &service, const QString &cmd, bool lastOne = false)
+{
+    const QByteArray needle = "\"cmd\":\"" + cmd.toUtf8() + '"';
+    QByteArray found;
+    for (const QByteArray &line : service.lines()) {
+        if (line.contains(needle)) {
+            found = line;
+            if (!lastOne)
+                break;
+        }
+    }
+    return found;
+}
+
+// A channel that stays silent unless the test speaks: the greeting gets a state, polls
+// never get an answer (so exactly one is outstanding).
+void quiet(ScriptedService &service, const QJsonObject &state = readyState())
+{
+    service.reply(QStringLiteral("hello"), stateReply(QStringLiteral("hello"), state));
+    service.rule({{"on", "poll"}, {"silent", true}});
+}
+
+// A reply without state that marks the input, to know when the window has handled it.
+QJsonObject marker(const QString &cmd, int mark, const QJsonObject &more = {})
+{
+    QJsonObject input = more;
+    input.insert(QStringLiteral("mark"), mark);
+    return {{QStringLiteral("cmd"), cmd}, {QStringLiteral("input"), input}};
+}
+
+// Counts pages put into the scroll area: one per navigate.
+class RebuildCounter : public QObject
+{
+public:
+    explicit RebuildCounter(Window *window)
+    {
+        window->findChild<QScrollArea *>()->viewport()->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded &&
+            static_cast<QChildEvent *>(event)->child()->objectName() == QLatin1String("paper"))
+            ++count;
+        return false;
+    }
+};
+
+bool activate(QWidget *window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// Answers message boxes as they appear, until stopped.
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(std::function<void(QMessageBox *)> answer) : answer(std::move(answer))
+    {
+        timer.callOnTimeout(this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                ++seen;
+                text = box->text() + QLatin1Char('\n') + box->informativeText();
+                this->answer(box);
+            }
+        });
+        timer.start(10);
+    }
+    int seen = 0;
+    QString text;
+
+private:
+    std::function<void(QMessageBox *)> answer;
+    QTimer timer;
+};
+
+} // namespace
+
+class TestChannel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void wireFormat();
+    void greetingThenPolling();
+    void oneOutstandingPoll();
+    void pollInterval();
+    void patchAndAutosave();
+    void replyFraming();
+    void overlongLine();
+    void errorReplies();
+    void languageFromService();
+    void rebuildRules();
+    void cancelCaptureOnLeavingControls();
+    void closeSavesFirst();
+    void failedSaveWhileClosing();
+    void serviceFailures();
+    void destructionWithHungService();
+    void gameStartAndStop();
+    void controllerNavigation();
+
+private:
+    // The mark of the last handled reply's input, or -1.
+    static int markOf(const Window *window)
+    {
+        return window->input.value(QLatin1String("mark")).toInt(-1);
+    }
+};
+
+void TestChannel::cleanup()
+{
+    Quilt::language(1);
+}
+
+void TestChannel::wireFormat()
+{
+    ScriptedService s;
+    s.serve(readyState());
+    auto w = s.startWindow();
+    QVERIFY(activate(w.get()));
+    QTRY_VERIFY(w->ready);
+
+    const QByteArray hello = s.lines().value(0);
+    QVERIFY2(hello.startsWith(R"({"cmd":"hello","controls":false,"focused":)"), hello);
+    QCOMPARE(QJsonDocument::fromJson(hello).object().size(), 3);
+
+    // A poll sent while the window is active
+    QVERIFY(s.waitFor("poll", s.count("poll") + 1));
+    QCOMPARE(lineOf(s, "poll", true),
+             QByteArray(R"({"cmd":"poll","controls":false,"focused":true})"));
+
+    // The caller's own "cmd", "focused" and "controls" are overwritten.
+    const QJsonObject extra{
+        {"cmd", "bogus"}, {"focused", false}, {"controls", true}, {"path", "/x"}};
+    w->request(QStringLiteral("data"), extra);
+    QVERIFY(s.waitFor("data"));
+    QCOMPARE(lineOf(s, "data"),
+             QByteArray(R"({"cmd":"data","controls":false,"focused":true,"path":"/x"})"));
+
+    // patch: the mirror, the dirty flag and a "change" request
+    w->patch("vsync", true);
+    QVERIFY(w->dirty);
+    QCOMPARE(w->config.value("vsync"), QJsonValue(true));
+    QVERIFY(s.waitFor("change"));
+    QCOMPARE(lineOf(s, "change"),
+             QByteArray(
+                 R"({"cmd":"change","controls":false,"focused":true,"key":"vsync","value":true})"));
+    w->patch("gain", 0.25);
+    QVERIFY(s.waitFor("change", 2));
+    QCOMPARE(lineOf(s, "change", true),
+             QByteArray(
+                 R"({"cmd":"change","controls":false,"focused":true,"key":"gain","value":0.25})"));
+
+    // On the controls page every request says so.
+    w->navigate(Page::Controls, false);
+    w->request(QStringLiteral("verify"), {});
+    QVERIFY(s.waitFor("verify"));
+    QCOMPARE(lineOf(s, "verify"), QByteArray(R"({"cmd":"verify","controls":true,"focused":true})"));
+    w->navigate(Page::ControllerGuide, false);
+    w->request(QStringLiteral("refresh"), {});
+    QVERIFY(s.waitFor("refresh"));
+    QVERIFY(lineOf(s, "refresh").contains(R"("controls":false)"));
+
+    // Destruction ends with "quit", which the service sees last.
+    w.reset();
+    const QByteArrayList lines = s.lines();
+    const QJsonObject quit = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(quit.value("cmd").toString(), QStringLiteral("quit"));
+    QCOMPARE(quit.value("discard"), QJsonValue(false));
+    QCOMPARE(s.count("quit"), 1);
+    for (const QByteArray &line : lines)
+        QVERIFY2(!line.contains('\r') && !line.contains(' '), line);
+}
+
+void TestChannel::greetingThenPolling()
+{
+    // The greeting is answered without a state: the launcher must wait.
+    ScriptedService s;
+    auto w = s.startWindow();
+    RebuildCounter rebuilds(w.get());
+    QVERIFY(s.waitFor("hello"));
+    QSignalSpy ticks(&w->pollTimer, &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 4);
+    QCOMPARE(s.commands(), QStringList{QStringLiteral("hello")});
+    QCOMPARE(w->pollTimer.interval(), 65);
+    QVERIFY(!w->ready);
+
+    // A poll answer without a state rebuilds the page but does not make the launcher ready.
+    const int before = rebuilds.count;
+    s.send(marker(QStringLiteral("poll"), 1));
+    QTRY_COMPARE(markOf(w.get()), 1);
+    QVERIFY(!w->ready);
+    QVERIFY(rebuilds.count > before);
+
+    // The first state: polling begins at the idle rate.
+    s.send(stateReply(QStringLiteral("refresh"), readyState()));
+    QTRY_VERIFY(w->ready);
+    QVERIFY(s.waitFor("poll", 2));
+    QCOMPARE(w->pollTimer.interval(), 200);
+    QCOMPARE(s.commands().first(), QStringLiteral("hello"));
+}
+
+void TestChannel::oneOutstandingPoll()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    QVERIFY(s.waitFor("poll"));
+    QSignalSpy ticks(&w->pollTimer, &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 4);
+    QVERIFY(w->pollPending);
+    QCOMPARE(s.count("poll"), 1);
+
+    // User actions are not held back by the unanswered poll.
+    w->patch("vsync", false);
+    QVERIFY(s.waitFor("change"));
+    QCOMPARE(s.count("poll"), 1);
+
+    // An error answer to the poll still releases it.
+    s.send({{"cmd", "poll"}, {"error", "busy"}});
+    QVERIFY(s.waitFor("poll", 2));
+    QCOMPARE(w->noticeLabel->text(), QStringLiteral("busy"));
+    s.send(marker(QStringLiteral("poll"), 1));
+    QVERIFY(s.waitFor("poll", 3));
+}
+
+void TestChannel::pollInterval()
+{
+    ScriptedService s;
+    s.serve(readyState());
+    auto w = s.startWindow();
+    QVERIFY(activate(w.get()));
+    QTRY_VERIFY(w->ready);
+    QTRY_COMPARE(w->pollTimer.interval(), 200);
+
+    // Live readings on the controls page of the active window
+    w->navigate(Page::Controls, false);
+    QTRY_COMPARE(w->pollTimer.interval(), 20);
+    QTRY_VERIFY(lineOf(s, "poll", true).contains(R"("controls":true)"));
+
+    QWidget other;
+    other.show();
+    QVERIFY(activate(&other));
+    QTRY_COMPARE(w->pollTimer.interval(), 200);
+    QVERIFY(activate(w.get()));
+    QTRY_COMPARE(w->pollTimer.interval(), 20);
+
+    // The controller guide is not the controls page.
+    w->navigate(Page::ControllerGuide, false);
+    QTRY_COMPARE(w->pollTimer.interval(), 200);
+    QVERIFY(w->pollTimer.isActive());
+}
+
+void TestChannel::patchAndAutosave()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+
+    // Other pages wait for the footer's button.
+    w->navigate(Page::Display, false);
+    w->patch("vsync", true);
+    QVERIFY(!w->autosaveTimer.isActive());
+
+    // The basic settings page saves once, after the last of several changes.
+    w->navigate(Page::Basic, false);
+    w->patch("volume", 3);
+    QVERIFY(w->autosaveTimer.isActive());
+    QCOMPARE(w->autosaveTimer.interval(), 400);
+    w->patch("volume", 4);
+    QVERIFY(s.waitFor("save"));
+    QVERIFY(s.waitFor("change", 3));
+    QVERIFY(s.commands().indexOf(QStringLiteral("save")) > s.commands().lastIndexOf("change"));
+    w->request(QStringLiteral("verify"), {});
+    QVERIFY(s.waitFor("verify"));
+    QCOMPARE(s.count("save"), 1);
+
+    // Nothing to save once the save was answered.
+    s.send(marker(QStringLiteral("save"), 1));
+    QTRY_VERIFY(!w->dirty);
+    w->autosaveTimer.start();
+    QTRY_VERIFY(!w->autosaveTimer.isActive());
+    w->request(QStringLiteral("refresh"), {});
+    QVERIFY(s.waitFor("refresh"));
+    QCOMPARE(s.count("save"), 1);
+}
+
+void TestChannel::replyFraming()
+{
+    QJsonObject first = readyState();
+    first.insert("gameStatus", "first");
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+
+    // Two replies in one write, handled in order
+    s.sendRaw(compact(stateReply(QStringLiteral("one"), first, {{"mark", 1}})) + '\n' +
+              compact(marker(QStringLiteral("two"), 2)) + '\n');
+    QTRY_COMPARE(markOf(w.get()), 2);
+    QCOMPARE(w->state.value("gameStatus").toString(), QStringLiteral("first"));
+
+    // One reply over two writes; a carriage return before the line feed is harmless.
+    const QByteArray third = compact(marker(QStringLiteral("three"), 3));
+    s.sendRaw(third.left(10));
+    QTRY_VERIFY(!w->replyBuffer.isEmpty());
+    QCOMPARE(markOf(w.get()), 2);
+    s.sendRaw(third.mid(10) + "\r\n");
+    QTRY_COMPARE(markOf(w.get()), 3);
+    QVERIFY(w->replyBuffer.isEmpty());
+
+    // An unreadable line is an empty reply: the input goes, the state stays.
+    w->notice(QStringLiteral("old"));
+    s.sendRaw("not json at all\n");
+    QTRY_VERIFY(w->noticeLabel->isHidden());
+    QVERIFY(w->input.isEmpty());
+    QCOMPARE(w->state.value("gameStatus").toString(), QStringLiteral("first"));
+    QVERIFY(w->ready);
+}
+
+void TestChannel::overlongLine()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+
+    // A little over the cap without a line feed, then its end and a valid reply
+    const qint64 length = Window::maxReplyLine + 100000;
+    s.push({{"rawRepeat", "x"}, {"count", length}});
+    s.sendRaw("tail\n" + compact(marker(QStringLiteral("after"), 7)) + '\n');
+    qsizetype largest = 0;
+    bool skipped = false;
+    const bool handled = QTest::qWaitFor(
+        [&] {
+            largest = std::max(largest, w->replyBuffer.size());
+            skipped = skipped || w->skippingLine;
+            return markOf(w.get()) == 7;
+        },
+        20000);
+    QVERIFY2(handled, "the reply after the over-long line was not handled");
+    QVERIFY(skipped);
+    QVERIFY2(largest <= Window::maxReplyLine + 64 * 1024, QByteArray::number(largest));
+    QVERIFY(!w->skippingLine);
+    QVERIFY(w->replyBuffer.isEmpty());
+    QVERIFY(w->ready);
+}
+
+void TestChannel::errorReplies()
+{
+    QJsonObject state = readyState();
+    state.insert("config", QJsonObject{{"vsync", true}});
+    ScriptedService s;
+    s.reply(QStringLiteral("hello"), stateReply(QStringLiteral("hello"), state, {{"mark", 1}}));
+    s.rule({{"on", "poll"}, {"silent", true}});
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    QTRY_COMPARE(markOf(w.get()), 1);
+    const QJsonObject stateBefore = w->state;
+
+    // An error carries nothing into the mirror, whatever else it holds.
+    s.send({{"cmd", "verify"},
+            {"error", "Game data needs attention"},
+            {"input", QJsonObject{{"mark", 9}}},
+            {"state", QJsonObject{{"dirty", true}, {"config", QJsonObject()}}}});
+    QTRY_VERIFY(!w->noticeLabel->isHidden());
+    QCOMPARE(w->noticeLabel->text(), status(QStringLiteral("Game data needs attention")));
+    QCOMPARE(w->state, stateBefore);
+    QCOMPARE(w->config.value("vsync"), QJsonValue(true));
+    QCOMPARE(markOf(w.get()), 1);
+
+    // Polls and the greeting leave the notice; any other answer clears it.
+    s.send(marker(QStringLiteral("hello"), 2));
+    QTRY_COMPARE(markOf(w.get()), 2);
+    QVERIFY(!w->noticeLabel->isHidden());
+    s.send(marker(QStringLiteral("verify"), 3));
+    QTRY_VERIFY(w->noticeLabel->isHidden());
+
+    // A failed save with no close pending only shows its notice.
+    s.send({{"cmd", "save"}, {"error", "Could not save settings"}});
+    QTRY_VERIFY(!w->noticeLabel->isHidden());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(w->isVisible());
+    QVERIFY(!w->closing);
+
+    // A non-string error hides the line.
+    s.send({{"cmd", "verify"}, {"error", 5}});
+    QTRY_VERIFY(w->noticeLabel->isHidden());
+    QCOMPARE(w->state, stateBefore);
+}
+
+void TestChannel::languageFromService()
+{
+    QJsonObject spanish = readyState();
+    spanish.insert("lang", 2);
+    ScriptedService s;
+    quiet(s, spanish);
+    auto w = s.startWindow();
+    RebuildCounter rebuilds(w.get());
+    QTRY_VERIFY(w->ready);
+    QCOMPARE(w->language, 2);
+    QCOMPARE(rebuilds.count, 1);
+    QCOMPARE(w->navButtons[0]->text(), T("Home page"));
+    QVERIFY(w->navButtons[0]->text() != QLatin1String("Home page"));
+    QCOMPARE(w->brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+
+    // The same language again changes nothing.
+    s.send(stateReply(QStringLiteral("refresh"), spanish, {{"mark", 1}}));
+    QTRY_COMPARE(markOf(w.get()), 1);
+    QCOMPARE(rebuilds.count, 1);
+
+    // A state without "lang" means language 0.
+    QJsonObject unnamed = readyState();
+    unnamed.remove("lang");
+    s.send(stateReply(QStringLiteral("refresh"), unnamed, {{"mark", 2}}));
+    QTRY_COMPARE(markOf(w.get()), 2);
+    QCOMPARE(w->language, 0);
+    QCOMPARE(rebuilds.count, 2);
+    QCOMPARE(w->navButtons[0]->text(), T("Home page"));
+
+    // A reply without a state keeps the language; the launcher never echoes it back.
+    s.send(marker(QStringLiteral("refresh"), 3));
+    QTRY_COMPARE(markOf(w.get()), 3);
+    QCOMPARE(w->language, 0);
+    QCOMPARE(s.count("lang"), 0);
+}
+
+void TestChannel::rebuildRules()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    RebuildCounter rebuilds(w.get());
+    const QJsonObject state = readyState();
+    int mark = 0;
+    // Sends a reply and returns the rebuilds it caused.
+    auto rebuildsFor = [&](QJsonObject reply) {
+        const int before = rebuilds.count;
+        QJsonObject input = reply.value("input").toObject();
+        input.insert("mark", ++mark);
+        reply.insert("input", input);
+        s.send(reply);
+        [&] { QTRY_COMPARE(markOf(w.get()), mark); }();
+        return rebuilds.count - before;
+    };
+
+    // Diagnostics: every state but the answer to "change"
+    w->navigate(Page::Diagnostics, false);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("refresh"), state)), 1);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), state)), 1);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("change"), state)), 0);
+    QCOMPARE(rebuildsFor(marker(QStringLiteral("refresh"), 0)), 0);
+
+    // Elsewhere: only the named commands and the end of the game
+    w->navigate(Page::Install, false);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("refresh"), state)), 0);
+    for (const char *cmd : {"reload", "resetControls", "resetMotion", "data"})
+        QCOMPARE(rebuildsFor(stateReply(QString::fromLatin1(cmd), state)), 1);
+    QJsonObject running = state;
+    running.insert("running", true);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), running)), 0);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), state)), 1);
+    w->showNormal();
+
+    // Saves page: its own commands and changes of the save, on top of the rules above
+    w->navigate(Page::Saves, false);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("createBackup"), state)), 1);
+    QJsonObject saved = state;
+    saved.insert("saveFound", true);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), saved)), 1);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), saved)), 0);
+    QCOMPARE(rebuildsFor(stateReply(QStringLiteral("data"), state)), 2);
+}
+
+void TestChannel::cancelCaptureOnLeavingControls()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    w->navigate(Page::Controls, false);
+    // A capture as the service reports it
+    s.send(marker(QStringLiteral("bind"), 1, {{"phase", 1}}));
+    QTRY_VERIFY(w->capturing);
+    w->navigate(Page::Controls, true);
+    QVERIFY(w->capturing);
+    w->navigate(Page::Display, false);
+    w->capturing = false;
+    w->request(QStringLiteral("verify"), {});
+    QVERIFY(s.waitFor("verify"));
+    QCOMPARE(s.count("cancel"), 1);
+    // Sent before the page changed
+    QVERIFY(lineOf(s, "cancel").contains(R"("controls":true)"));
+}
+
+void TestChannel::closeSavesFirst()
+{
+    ScriptedService s;
+    quiet(s);
+    s.rule({{"on", "save"}, {"silent", true}});
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    w->patch("vsync", true);
+
+    // The close waits for the save, and a second close does not ask again.
+    QVERIFY(!w->close());
+    QVERIFY(w->closeAfterSave);
+    QVERIFY(s.waitFor("save"));
+    QVERIFY(!w->close());
+    w->request(QStringLiteral("verify"), {});
+    QVERIFY(s.waitFor("verify"));
+    QCOMPARE(s.count("save"), 1);
+    QVERIFY(w->isVisible());
+
+    // The save succeeds: the window closes for good.
+    s.send(marker(QStringLiteral("save"), 1));
+    QTRY_VERIFY(!w->isVisible());
+    QVERIFY(w->closing);
+    QVERIFY(!w->dirty);
+    w.reset();
+    QCOMPARE(QJsonDocument::fromJson(s.lines().last()).object().value("discard"),
+             QJsonValue(false));
+}
+
+void TestChannel::failedSaveWhileClosing()
+{
+    QJsonObject dirtyState = readyState();
+    dirtyState.insert("dirty", true);
+    const QJsonObject failure{{"cmd", "save"}, {"error", "Could not save settings"}};
+
+    // Declining keeps the window open with its changes; a later close starts over.
+    {
+        ScriptedService s;
+        quiet(s, dirtyState);
+        s.reply(QStringLiteral("save"), failure);
+        auto w = s.startWindow();
+        QTRY_VERIFY(w->ready);
+        BoxAnswerer decline([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QVERIFY(!w->close());
+        QTRY_COMPARE(decline.seen, 1);
+        QTRY_VERIFY(!w->closeAfterSave);
+        QVERIFY(decline.text.contains(T("Close without saving?")));
+        QCOMPARE(w->noticeLabel->text(), status(QStringLiteral("Could not save settings")));
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->closing);
+        QVERIFY(!w->discardOnQuit);
+
+        QVERIFY(!w->close());
+        QVERIFY(s.waitFor("save", 2));
+        QTRY_COMPARE(decline.seen, 2);
+        QTRY_VERIFY(!w->closeAfterSave);
+        QVERIFY(w->isVisible());
+        w.reset();
+        QCOMPARE(QJsonDocument::fromJson(s.lines().last()).object().value("discard"),
+                 QJsonValue(false));
+    }
+
+    // Confirming closes, and the service is told to drop the changes.
+    {
+        ScriptedService s;
+        quiet(s, dirtyState);
+        s.reply(QStringLiteral("save"), failure);
+        auto w = s.startWindow();
+        QTRY_VERIFY(w->ready);
+        BoxAnswerer confirm([](QMessageBox *box) {
+            if (auto *button =
+                    qobject_cast<QPushButton *>(buttonWithText(box, T("Close without saving"))))
+                button->click();
+        });
+        QVERIFY(!w->close());
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(confirm.seen, 1);
+        QVERIFY(w->closing);
+        QVERIFY(w->discardOnQuit);
+        w.reset();
+        const QJsonObject quit = QJsonDocument::fromJson(s.lines().last()).object();
+        QCOMPARE(quit.value("cmd").toString(), QStringLiteral("quit"));
+        QCOMPARE(quit.value("discard"), QJsonValue(true));
+    }
+}
+
+void TestChannel::serviceFailures()
+{
+    // A service that cannot start: Qt's reason, and nothing becomes editable.
+    {
+        QTemporaryDir root;
+        Window w(root.path(), root.filePath(QStringLiteral("missing/tobble-launcher")), false);
+        w.show();
+        SewnSwitch *toggle = w.check(w.card("Display"), "vsync", "VSync");
+        w.refresh();
+        QTRY_VERIFY(!w.noticeLabel->isHidden());
+        QCOMPARE(w.noticeLabel->text(), w.process.errorString());
+        QVERIFY(!w.noticeLabel->text().isEmpty());
+        QVERIFY(!w.ready);
+        QVERIFY(!toggle->isEnabled());
+        QVERIFY(!w.pollTimer.isActive());
+    }
+
+    // A service that exits: polling stops, every control is disabled, the player is told in
+    // the current language.
+    {
+        QJsonObject spanish = readyState();
+        spanish.insert("lang", 2);
+        ScriptedService s;
+        s.serve(spanish);
+        auto w = s.startWindow();
+        QTRY_VERIFY(w->ready);
+        w->navigate(Page::Display, false);
+        w->check(w->card("Display"), "vsync", "VSync");
+        w->refresh();
+        const QList<QWidget *> controls = w->trackedControls;
+        for (QWidget *control : controls)
+            QVERIFY(control->isEnabled());
+        s.push({{"exit", 3}});
+        QTRY_COMPARE(w->noticeLabel->text(), T("Launcher connection closed"));
+        QVERIFY(T("Launcher connection closed") != QLatin1String("Launcher connection closed"));
+        QVERIFY(!w->ready);
+        QVERIFY(!w->pollTimer.isActive());
+        for (QWidget *control : controls)
+            QVERIFY(!control->isEnabled());
+        QVERIFY(w->close());
+    }
+
+    // A crash ends the same way, after Qt's own notice.
+    {
+        ScriptedService s;
+        s.serve(readyState());
+        auto w = s.startWindow();
+        QTRY_VERIFY(w->ready);
+        s.push({{"crash", true}});
+        QTRY_VERIFY(!w->ready);
+        QCOMPARE(w->noticeLabel->text(), T("Launcher connection closed"));
+    }
+
+    // A service that exits while a save on the way out is pending: the window can close.
+    {
+        ScriptedService s;
+        quiet(s);
+        s.rule({{"on", "save"}, {"silent", true}});
+        auto w = s.startWindow();
+        QTRY_VERIFY(w->ready);
+        w->patch("vsync", true);
+        QVERIFY(!w->close());
+        QVERIFY(s.waitFor("save"));
+        s.push({{"exit", 0}});
+        QTRY_VERIFY(!w->ready);
+        QVERIFY(!w->closeAfterSave);
+        QVERIFY(w->close());
+    }
+}
+
+void TestChannel::destructionWithHungService()
+{
+    // The service ignores the end of its input: the window waits its 3 s, then ~QProcess
+    // kills the service. Its finished signal must not reach the half-destroyed window
+    // (a build with QUILT_SANITIZE catches that).
+    ScriptedService s;
+    s.serve(readyState());
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    s.push({{"send", marker(QStringLiteral("hung"), 5)}, {"hang", true}});
+    QTRY_COMPARE(markOf(w.get()), 5);
+    QElapsedTimer clock;
+    clock.start();
+    w.reset();
+    QVERIFY2(clock.elapsed() < 10000, QByteArray::number(clock.elapsed()));
+    QCOMPARE(QJsonDocument::fromJson(s.lines().last()).object().value("cmd").toString(),
+             QStringLiteral("quit"));
+}
+
+void TestChannel::gameStartAndStop()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QVERIFY(activate(w.get()));
+    QTRY_VERIFY(w->ready);
+    RebuildCounter rebuilds(w.get());
+    w->navigate(Page::Basic, false);
+    w->patch("volume", 5);
+    QVERIFY(w->autosaveTimer.isActive());
+
+    // The game starts: out of the way, and the pending autosave is dropped.
+    QJsonObject running = readyState();
+    running.insert("running", true);
+    s.send(stateReply(QStringLiteral("play"), running));
+    QTRY_VERIFY(w->isMinimized());
+    QVERIFY(!w->dirty);
+    QVERIFY(!w->autosaveTimer.isActive());
+    for (QWidget *control : std::as_const(w->trackedControls))
+        QVERIFY(!control->isEnabled());
+
+    // The game ends: back in front, and the page is built again.
+    const int before = rebuilds.count;
+    s.send(stateReply(QStringLiteral("poll"), readyState()));
+    QTRY_VERIFY(!w->isMinimized());
+    QVERIFY(w->isVisible());
+    QCOMPARE(rebuilds.count, before + 1);
+    for (QWidget *control : std::as_const(w->trackedControls))
+        QVERIFY(control->isEnabled());
+    QCOMPARE(s.count("save"), 0);
+}
+
+void TestChannel::controllerNavigation()
+{
+    ScriptedService s;
+    quiet(s);
+    auto w = s.startWindow();
+    QVERIFY(activate(w.get()));
+    QTRY_VERIFY(w->ready);
+    w->navButtons[0]->setFocus();
+    QTRY_COMPARE(w->focusWidget(), w->navButtons[0]);
+    int mark = 0;
+    auto sendNav = [&](QJsonArray events) {
+        s.send(marker(QStringLiteral("nav"), ++mark, {{"nav", events}}));
+        [&] { QTRY_COMPARE(markOf(w.get()), mark); }();
+    };
+
+    // Twice on, then press: the third header tab opens the advanced settings.
+    sendNav({"dpdown", "dpdown", "south"});
+    QCOMPARE(w->focusWidget(), w->navButtons[2]);
+    QCOMPARE(w->page, Page::Display);
+
+    sendNav({"dpup", "dpleft", "north", 5});
+    QCOMPARE(w->focusWidget(), w->navButtons[0]);
+    sendNav({"dpright"});
+    QCOMPARE(w->focusWidget(), w->navButtons[1]);
+
+    // Ignored during a binding capture
+    w->capturing = true;
+    sendNav({"dpdown", "south"});
+    QCOMPARE(w->focusWidget(), w->navButtons[1]);
+    QCOMPARE(w->page, Page::Display);
+    w->capturing = false;
+
+    // Ignored while another window is active
+    QWidget other;
+    other.show();
+    QVERIFY(activate(&other));
+    sendNav({"dpdown", "south"});
+    QCOMPARE(w->focusWidget(), w->navButtons[1]);
+    QCOMPARE(w->page, Page::Display);
+
+    // Back in front it works again.
+    QVERIFY(activate(w.get()));
+    sendNav({"south"});
+    QCOMPARE(w->page, Page::Basic);
+}
+
+QTEST_MAIN(TestChannel)
+#include "tst_channel.moc"
