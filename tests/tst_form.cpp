@@ -1,0 +1,315 @@
+#include "support.h"
+#include "translations.h"
+#include "window.h"
+
+#include <QAbstractItemView>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <climits>
+
+using namespace Quilt;
+using namespace QuiltTest;
+
+class TestForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void labelIsPlainText();
+    void cardHeader();
+    void rowAndHelp();
+    void fieldAndAction();
+    void checkReadsAndSends();
+    void selectReadsConfiguredValue_data();
+    void selectReadsConfiguredValue();
+    void selectSendsEveryChoice();
+    void numberBox();
+    void trackedEnabling_data();
+    void trackedEnabling();
+
+private:
+    std::unique_ptr<Window> w;
+    QVBoxLayout *body = nullptr;
+    qsizetype pageTracked = 0; // controls tracked by the page's own builder
+};
+
+void TestForm::init()
+{
+    // A self-test window has no service: every patch shows in the mirror and `dirty` only.
+    w = std::make_unique<Window>(QStringLiteral("/nonexistent"), QString(), true);
+    w->navigate(Page::Display, false);
+    body = w->card("Display");
+    pageTracked = w->trackedControls.size();
+}
+
+void TestForm::cleanup()
+{
+    w.reset();
+}
+
+void TestForm::labelIsPlainText()
+{
+    std::unique_ptr<QLabel> plain(Window::label(QStringLiteral("<b>5 < 6</b>")));
+    QCOMPARE(plain->textFormat(), Qt::PlainText);
+    QCOMPARE(plain->text(), QStringLiteral("<b>5 < 6</b>"));
+    QVERIFY(plain->wordWrap());
+    QVERIFY(plain->objectName().isEmpty());
+    std::unique_ptr<QLabel> named(Window::label(QStringLiteral("x"), "soft"));
+    QCOMPARE(named->objectName(), QStringLiteral("soft"));
+}
+
+void TestForm::cardHeader()
+{
+    // Without help: the title alone
+    auto *frame = qobject_cast<QFrame *>(body->parentWidget());
+    QVERIFY(frame);
+    QCOMPARE(frame->objectName(), QStringLiteral("card"));
+    QCOMPARE(frame->parentWidget(), w->pageWidget);
+    QVERIFY(!find<QPushButton>(frame, QStringLiteral("help")));
+    auto *title = find<QLabel>(frame, QStringLiteral("section"));
+    QVERIFY(title);
+    QCOMPARE(title->text(), T("Display"));
+    QCOMPARE(body->contentsMargins(), QMargins(19, 14, 19, 16));
+
+    // With help: a "?" that shows its text on hover and on click
+    QVBoxLayout *helped = w->card("Display", "Help");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto *button = find<QPushButton>(helped->parentWidget(), QStringLiteral("help"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("?"));
+    QCOMPARE(button->size(), QSize(23, 23));
+    QCOMPARE(button->toolTip(), T("Help"));
+    QCOMPARE(button->accessibleDescription(), T("Help"));
+    QCOMPARE(button->accessibleName(), T("Help"));
+    QTRY_VERIFY(button->isVisible());
+    button->click();
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), T("Help"));
+    QToolTip::hideText();
+}
+
+void TestForm::rowAndHelp()
+{
+    auto *control = new QPushButton;
+    QWidget *line = w->row(body, QStringLiteral("<i>Caption</i>"), control, "Help");
+    QCOMPARE(control->accessibleName(), QStringLiteral("<i>Caption</i>"));
+    auto *caption = line->findChild<QLabel *>();
+    QVERIFY(caption);
+    QCOMPARE(caption->textFormat(), Qt::PlainText);
+    QCOMPARE(caption->buddy(), control);
+    for (QWidget *widget :
+         {line, static_cast<QWidget *>(caption), static_cast<QWidget *>(control)}) {
+        QCOMPARE(widget->toolTip(), T("Help"));
+        QCOMPARE(widget->accessibleDescription(), T("Help"));
+    }
+    QCOMPARE(line->parentWidget(), body->parentWidget());
+
+    // No help key: no tool tip, no description, but still a name
+    auto *bare = new QPushButton;
+    QWidget *plain = w->row(body, QStringLiteral("Bare"), bare);
+    QVERIFY(plain->toolTip().isEmpty());
+    QVERIFY(bare->toolTip().isEmpty());
+    QVERIFY(bare->accessibleDescription().isEmpty());
+    QCOMPARE(bare->accessibleName(), QStringLiteral("Bare"));
+}
+
+void TestForm::fieldAndAction()
+{
+    const QString path = QStringLiteral("/a/very/long/path/") + QString(300, QLatin1Char('x'));
+    w->field(body, "Display", path);
+    QLabel *value = nullptr;
+    for (QLabel *label : body->parentWidget()->findChildren<QLabel *>()) {
+        if (label->text() == path)
+            value = label;
+    }
+    QVERIFY(value);
+    QVERIFY(value->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    QVERIFY(value->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    QCOMPARE(value->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    QCOMPARE(value->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+
+    int clicks = 0;
+    FabricButton *button = w->action(
+        body, "Diagnostics", [&clicks] { ++clicks; }, "Help");
+    QCOMPARE(button->text(), T("Diagnostics"));
+    QVERIFY(!button->isPrimary());
+    QCOMPARE(button->toolTip(), T("Help"));
+    button->click();
+    QCOMPARE(clicks, 1);
+    // Actions are not tracked: pages decide when they may be used.
+    QVERIFY(!w->trackedControls.contains(button));
+}
+
+void TestForm::checkReadsAndSends()
+{
+    w->config = {{"on", true}, {"one", 1}, {"text", "true"}};
+    SewnSwitch *on = w->check(body, "on", "VSync");
+    SewnSwitch *one = w->check(body, "one", "VSync");
+    SewnSwitch *text = w->check(body, "text", "VSync");
+    SewnSwitch *missing = w->check(body, "missing", "VSync");
+    QVERIFY(on->isChecked());
+    QVERIFY(!one->isChecked());
+    QVERIFY(!text->isChecked());
+    QVERIFY(!missing->isChecked());
+    QCOMPARE(on->accessibleName(), T("VSync"));
+    QCOMPARE(w->trackedControls.mid(pageTracked), (QList<QWidget *>{on, one, text, missing}));
+    // Building sends nothing.
+    QVERIFY(!w->dirty);
+
+    missing->click();
+    QVERIFY(w->dirty);
+    QCOMPARE(w->config.value("missing"), QJsonValue(true));
+    on->click();
+    QCOMPARE(w->config.value("on"), QJsonValue(false));
+}
+
+void TestForm::selectReadsConfiguredValue_data()
+{
+    QTest::addColumn<QJsonValue>("configured");
+    QTest::addColumn<int>("index");
+    // Values {5, 0, 7, 7, INT_MAX}: a value that reads as 0 lands on index 1, a value not in
+    // the list on index 0.
+    QTest::newRow("listed") << QJsonValue(7) << 2;
+    QTest::newRow("whole double") << QJsonValue(7.0) << 2;
+    QTest::newRow("largest int") << QJsonValue(double(INT_MAX)) << 4;
+    QTest::newRow("not listed") << QJsonValue(3) << 0;
+    QTest::newRow("fraction") << QJsonValue(7.5) << 1;
+    QTest::newRow("above int") << QJsonValue(double(INT_MAX) + 1.0) << 1;
+    QTest::newRow("below int") << QJsonValue(-3e10) << 1;
+    QTest::newRow("string") << QJsonValue(QStringLiteral("7")) << 1;
+    QTest::newRow("boolean") << QJsonValue(true) << 1;
+    QTest::newRow("missing") << QJsonValue(QJsonValue::Undefined) << 1;
+}
+
+void TestForm::selectReadsConfiguredValue()
+{
+    QFETCH(QJsonValue, configured);
+    QFETCH(int, index);
+    if (!configured.isUndefined())
+        w->config.insert("aa", configured);
+    const QJsonObject before = w->config;
+    FabricCombo *combo =
+        w->select(body, "aa", "Anti-aliasing", {"a", "b", "c", "d", "e"}, {5, 0, 7, 7, INT_MAX});
+    QCOMPARE(combo->count(), 5);
+    QCOMPARE(combo->currentIndex(), index);
+    QCOMPARE(combo->accessibleName(), T("Anti-aliasing"));
+    QVERIFY(w->trackedControls.contains(combo));
+    // Shown, not sent
+    QVERIFY(!w->dirty);
+    QCOMPARE(w->config, before);
+}
+
+void TestForm::selectSendsEveryChoice()
+{
+    w->config = {{"aa", 1}};
+    FabricCombo *combo = w->select(body, "aa", "Anti-aliasing", {"Off", "FXAA"}, {0, 1});
+    QCOMPARE(combo->currentIndex(), 1);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+
+    // Picking the current item from the list still sends it.
+    w->config.remove("aa");
+    combo->setFocus();
+    combo->showPopup();
+    QTRY_VERIFY(combo->view()->isVisible());
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    QTRY_VERIFY(w->dirty);
+    QCOMPARE(w->config.value("aa"), QJsonValue(1));
+    QVERIFY(w->config.value("aa").isDouble());
+
+    // A programmatic change is not the player's and sends nothing.
+    w->dirty = false;
+    combo->setCurrentIndex(0);
+    QVERIFY(!w->dirty);
+    // The keyboard is.
+    combo->setCurrentIndex(1);
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(combo->currentIndex(), 0);
+    QVERIFY(w->dirty);
+    QCOMPARE(w->config.value("aa"), QJsonValue(0));
+}
+
+void TestForm::numberBox()
+{
+    w->config = {{"gain", 7.25}, {"deadzone", 0.1234}};
+    w->number(body, "gain", "Gain", 0.0, 2.0, 0.05);
+    w->number(body, "deadzone", "Dead zone", 0.0, 1.0, 0.005);
+    w->number(body, "missing", "Dead zone", 0.5, 1.0, 0.01);
+    const QList<FabricSpinBox *> boxes = body->parentWidget()->findChildren<FabricSpinBox *>();
+    QCOMPARE(boxes.size(), 3);
+    FabricSpinBox *gain = boxes[0], *deadzone = boxes[1], *missing = boxes[2];
+
+    QCOMPARE(gain->decimals(), 2);
+    QCOMPARE(deadzone->decimals(), 3);
+    QCOMPARE(missing->decimals(), 2);
+    QCOMPARE(gain->singleStep(), 0.05);
+    QCOMPARE(deadzone->singleStep(), 0.005);
+    // Clamped into the range; a missing value reads as 0, so it sits at the minimum.
+    QCOMPARE(gain->value(), 2.0);
+    QCOMPARE(deadzone->value(), 0.123);
+    QCOMPARE(missing->value(), 0.5);
+    for (FabricSpinBox *box : boxes) {
+        QVERIFY(!box->keyboardTracking());
+        QVERIFY(w->trackedControls.contains(box));
+    }
+    QCOMPARE(gain->accessibleName(), T("Gain"));
+    // Clamping while building is not a change.
+    QVERIFY(!w->dirty);
+    QCOMPARE(w->config.value("gain"), QJsonValue(7.25));
+
+    // A step goes out at once, as a JSON number.
+    deadzone->stepBy(1);
+    QVERIFY(w->dirty);
+    QCOMPARE(w->config.value("deadzone").toDouble(), 0.128);
+}
+
+void TestForm::trackedEnabling_data()
+{
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<QJsonObject>("state");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("editable") << true << QJsonObject() << true;
+    QTest::newRow("not ready") << false << QJsonObject() << false;
+    QTest::newRow("settings error")
+        << true << QJsonObject{{"settingsError", "line 3: bad value"}} << false;
+    QTest::newRow("empty error") << true << QJsonObject{{"settingsError", ""}} << true;
+    QTest::newRow("running") << true << QJsonObject{{"running", true}} << false;
+    QTest::newRow("stopped") << true << QJsonObject{{"running", false}} << true;
+}
+
+void TestForm::trackedEnabling()
+{
+    QFETCH(bool, ready);
+    QFETCH(QJsonObject, state);
+    QFETCH(bool, enabled);
+    QWidget *toggle = w->check(body, "vsync", "VSync");
+    QWidget *combo = w->select(body, "aa", "Anti-aliasing", {"Off"}, {0});
+    w->number(body, "gain", "Gain", 0, 1, 0.1);
+    auto *plainButton = w->action(body, "Diagnostics", [] {});
+    plainButton->setEnabled(false);
+    w->ready = ready;
+    w->state = state;
+    w->refresh();
+    QCOMPARE(w->trackedControls.size(), pageTracked + 3);
+    for (QWidget *control : std::as_const(w->trackedControls))
+        QCOMPARE(control->isEnabled(), enabled);
+    QVERIFY(w->trackedControls.contains(toggle));
+    QVERIFY(w->trackedControls.contains(combo));
+    // Untracked widgets keep what their page gave them.
+    QVERIFY(!plainButton->isEnabled());
+
+    // A rebuild starts a fresh list.
+    w->navigate(Page::Display, true);
+    QVERIFY(!w->trackedControls.contains(toggle));
+}
+
+QTEST_MAIN(TestForm)
+#include "tst_form.moc"
