@@ -1,0 +1,326 @@
+// The launcher with the real tobble-launcher service and stand-in game, each case in a
+// temporary portable installation: what a player does, and what is on disk afterwards.
+
+#include "support.h"
+#include "translations.h"
+#include "window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <memory>
+
+using namespace Quilt;
+using namespace QuiltTest;
+
+namespace {
+
+// The stand-in game ends by itself after this many seconds: long enough for the launcher to
+// see it running, short enough to keep the test quick.
+constexpr const char *gameSeconds = "2";
+// Starting a Qt program, running it and noticing its end, on a busy machine.
+constexpr int gameTimeout = 20000;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// A portable installation in a temporary directory: the marker and local/user, optionally
+// the built stand-in game with a DATA folder that passes the service's verification.
+class Installation
+{
+public:
+    Installation()
+    {
+        QDir(root()).mkpath(QStringLiteral("local/user"));
+        QFile::copy(QStringLiteral(QUILT_SOURCE_DIR "/packaging/tobble-portable.txt"),
+                    path("tobble-portable.txt"));
+    }
+
+    QString root() const { return dir.path(); }
+    QString path(const char *relative) const { return dir.filePath(QLatin1String(relative)); }
+    QByteArray settings() const { return readAll(path("local/user/settings.toml")); }
+
+    // The game next to the service in the build tree, linked where the service looks for it,
+    // and a disc header naming VQ3E88 revision 0 with a DOL whose one section lies inside it.
+    bool installGame() const
+    {
+        const QString built = QFileInfo(QStringLiteral(QUILT_SERVICE_PATH))
+                                  .dir()
+                                  .filePath(QStringLiteral("tobble-game"));
+        if (!QFileInfo(built).isExecutable())
+            return false;
+        QDir(root()).mkpath(QStringLiteral("game"));
+        if (!QFile::link(built, path("game/tobble-game")))
+            return false;
+        const QString data = path("disc/DATA");
+        QByteArray dol(0x200, '\0');
+        qToBigEndian<quint32>(0x100, dol.data());        // text section 0: file offset
+        qToBigEndian<quint32>(0x100, dol.data() + 0x90); // text section 0: size
+        return writeFile(data + QStringLiteral("/sys/boot.bin"),
+                         QByteArray("VQ3E88") + '\0' + '\0' + QByteArray(0x38, '\0')) &&
+               writeFile(data + QStringLiteral("/sys/main.dol"), dol) &&
+               writeFile(path("local/user/game-data.txt"), data.toUtf8() + '\n');
+    }
+
+    // A launcher on this installation, shown and active, as bin/tobble-quilt would start it.
+    std::unique_ptr<Window> start() const
+    {
+        auto window = std::make_unique<Window>(root(), QStringLiteral(QUILT_SERVICE_PATH), false);
+        window->show();
+        window->activateWindow();
+        return window;
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+// A control of the current page, found by the caption its row gives it.
+template <typename W> W *byCaption(QWidget *page, const char *captionKey)
+{
+    if (!page)
+        return nullptr;
+    for (W *widget : page->findChildren<W *>()) {
+        if (widget->accessibleName() == T(captionKey))
+            return widget;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void displaySettingsSurviveARestart();
+    void basicSettingsSaveThemselves();
+    void closingSavesUnsavedChanges();
+    void languageSwitchReachesTheNextStart_data();
+    void languageSwitchReachesTheNextStart();
+    void launcherStepsAsideWhileTheGameRuns();
+};
+
+void TestEndToEnd::initTestCase()
+{
+    // The service and the game inherit these: no window on the developer's screen, and a game
+    // that closes itself.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TOBBLE_GAME_AUTO_EXIT", gameSeconds);
+    qunsetenv("TOBBLE_DEMO_CONTROLLER");
+    QVERIFY2(QFileInfo(QStringLiteral(QUILT_SERVICE_PATH)).isExecutable(), QUILT_SERVICE_PATH);
+}
+
+void TestEndToEnd::cleanup()
+{
+    // Windows switch the catalogue's language for the whole process.
+    Quilt::language(1);
+}
+
+void TestEndToEnd::displaySettingsSurviveARestart()
+{
+    Installation installation;
+    {
+        auto window = installation.start();
+        QTRY_VERIFY(window->ready);
+        QCOMPARE(window->config.value("vsync").toBool(), true);
+        QCOMPARE(window->config.value("aa").toInt(), 0);
+
+        // Display page: turn VSync off, pick 4× MSAA
+        QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
+        QCOMPARE(window->page, Page::Display);
+        auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+        auto *aa = byCaption<FabricCombo>(window->pageWidget, "Anti-aliasing");
+        QVERIFY(vsync && aa);
+        QTRY_VERIFY(vsync->isEnabled());
+        vsync->click();
+        QTest::keyClick(aa, Qt::Key_Down);
+        QTest::keyClick(aa, Qt::Key_Down);
+        QCOMPARE(aa->currentIndex(), 2);
+        QTRY_VERIFY(window->state.value("dirty").toBool());
+        QTRY_COMPARE(window->state.value("config").toObject().value("aa").toInt(), 2);
+        QCOMPARE(window->state.value("config").toObject().value("vsync").toBool(), false);
+        QTRY_VERIFY(window->saveButton->isEnabled());
+        QCOMPARE(window->footerStatus->text(), T("Unsaved changes"));
+        QVERIFY(installation.settings().isEmpty());
+
+        // Save settings: written now, not by the service on its way out
+        QTest::mouseClick(window->saveButton, Qt::LeftButton);
+        QTRY_VERIFY(!window->state.value("dirty").toBool());
+        QCOMPARE(window->footerStatus->text(), T("No unsaved changes"));
+        QVERIFY(!window->saveButton->isEnabled());
+        const QByteArray saved = installation.settings();
+        QVERIFY2(saved.contains("vsync = false") && saved.contains("aa = 2"), saved.constData());
+    }
+
+    // A new launcher on the same installation reads them back from the service
+    auto window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QCOMPARE(window->config.value("vsync").toBool(), false);
+    QCOMPARE(window->config.value("aa").toInt(), 2);
+    QCOMPARE(window->state.value("dirty").toBool(), false);
+    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
+    auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+    auto *aa = byCaption<FabricCombo>(window->pageWidget, "Anti-aliasing");
+    QVERIFY(vsync && aa);
+    QCOMPARE(vsync->isChecked(), false);
+    QCOMPARE(aa->currentText(), QStringLiteral("4\u00d7 MSAA"));
+    QVERIFY(vsync->isEnabled());
+}
+
+void TestEndToEnd::basicSettingsSaveThemselves()
+{
+    Installation installation;
+    auto window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
+    QCOMPARE(window->page, Page::Basic);
+    auto *fullscreen = byCaption<SewnSwitch>(window->pageWidget, "Start in fullscreen");
+    QVERIFY(fullscreen);
+    QVERIFY(!fullscreen->isChecked());
+    fullscreen->click();
+
+    // No "Save settings" on this page: the change reaches the file by itself
+    QTRY_VERIFY2(installation.settings().contains("fullscreen = true"),
+                 installation.settings().constData());
+    QTRY_VERIFY(!window->state.value("dirty").toBool());
+    QVERIFY(!window->dirty);
+}
+
+void TestEndToEnd::closingSavesUnsavedChanges()
+{
+    Installation installation;
+    auto window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
+    auto *performance = byCaption<SewnSwitch>(window->pageWidget, "Experimental performance mode");
+    QVERIFY(performance);
+    QVERIFY(!performance->isChecked());
+    performance->click();
+    QTRY_VERIFY(window->state.value("dirty").toBool());
+
+    // The first close waits for the save; its answer closes the window for good
+    QVERIFY(!window->close());
+    QVERIFY(window->isVisible());
+    QTRY_VERIFY(window->isHidden());
+    QVERIFY(window->closing);
+    QVERIFY(!window->discardOnQuit);
+    QVERIFY2(installation.settings().contains("performance = true"),
+             installation.settings().constData());
+
+    window.reset();
+    QVERIFY2(installation.settings().contains("performance = true"),
+             installation.settings().constData());
+}
+
+void TestEndToEnd::languageSwitchReachesTheNextStart_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("Spanish") << 2 << QByteArray("es");
+    QTest::newRow("Simplified Chinese") << 0 << QByteArray("zh-CN");
+}
+
+void TestEndToEnd::languageSwitchReachesTheNextStart()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, code);
+    Installation installation;
+    {
+        auto window = installation.start();
+        QTRY_VERIFY(window->ready);
+        QCOMPARE(window->language, 1);
+
+        // Basic settings page: the launcher's language selector
+        QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
+        QComboBox *combo = window->languageCombo;
+        QVERIFY(combo);
+        QCOMPARE(combo->currentIndex(), 1);
+        QTest::keyClick(combo, index > 1 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(window->language, index);
+        QCOMPARE(window->navButtons[0]->text(), T("Home page"));
+        QVERIFY(window->navButtons[0]->text() != QStringLiteral("Home page"));
+
+        QTRY_COMPARE(readAll(installation.path("local/user/launcher-language.txt")).trimmed(),
+                     code);
+        QTRY_COMPARE(window->state.value("lang").toInt(-1), index);
+        QCOMPARE(window->language, index);
+    }
+
+    // The next start opens in that language before the service has said anything
+    Quilt::language(1);
+    auto window = installation.start();
+    QCOMPARE(window->language, index);
+    QCOMPARE(window->navButtons[1]->text(), T("Basic settings"));
+    QVERIFY(window->navButtons[1]->text() != QStringLiteral("Basic settings"));
+    QTRY_VERIFY(window->ready);
+    QCOMPARE(window->language, index);
+    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
+    QVERIFY(window->languageCombo);
+    QCOMPARE(window->languageCombo->currentIndex(), index);
+}
+
+void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
+{
+    Installation installation;
+    QVERIFY2(installation.installGame(), "the stand-in game is built beside the service");
+    auto window = installation.start();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(window->playButton && window->playButton->isEnabled());
+    QCOMPARE(window->state.value("verified").toBool(), true);
+    QCOMPARE(window->state.value("installed").toBool(), true);
+    QCOMPARE(window->playButton->text(), T("Start game"));
+
+    // Start game: the launcher minimises while the game runs
+    QTest::mouseClick(window->playButton, Qt::LeftButton);
+    QTRY_VERIFY(window->windowState() & Qt::WindowMinimized);
+    QVERIFY(window->state.value("running").toBool());
+    QVERIFY(window->playButton);
+    QCOMPARE(window->playButton->text(), T("Game running"));
+    QVERIFY(!window->playButton->isEnabled());
+
+    // The game has the player's attention meanwhile
+    QWidget game;
+    game.show();
+    game.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&game));
+    QVERIFY(!window->isActiveWindow());
+
+    // The game ends by itself; the launcher comes back to the front
+    QTRY_VERIFY_WITH_TIMEOUT(!window->state.value("running").toBool(), gameTimeout);
+    QVERIFY(!(window->windowState() & Qt::WindowMinimized));
+    QTRY_VERIFY(window->isActiveWindow());
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Game closed"));
+    QVERIFY(window->gameStatusLabel);
+    QCOMPARE(window->gameStatusLabel->text(), T("Game closed"));
+    QVERIFY(window->playButton && window->playButton->isEnabled());
+    QCOMPARE(window->playButton->text(), T("Start game"));
+    QVERIFY(QFileInfo::exists(installation.path("build-logs/game.log")));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
