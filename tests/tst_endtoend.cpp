@@ -10,10 +10,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 
 #include <memory>
@@ -55,6 +59,7 @@ public:
                     path("tobble-portable.txt"));
     }
 
+    bool valid() const { return dir.isValid(); }
     QString root() const { return dir.path(); }
     QString path(const char *relative) const { return dir.filePath(QLatin1String(relative)); }
     QByteArray settings() const { return readAll(path("local/user/settings.toml")); }
@@ -91,8 +96,26 @@ public:
     }
 
 private:
-    QTemporaryDir dir;
+    // A space and a non-ASCII letter in the root, as in a player's "Mes jeux" folder.
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/tobble quilt \u00e9-XXXXXX")};
 };
+
+// Presses the button `text` of the next message box once it is up, looking again every few
+// milliseconds while it is not shown yet.
+void answerBox(const QString &text, int tries = 500)
+{
+    QTimer::singleShot(tries == 500 ? 0 : 10, [text, tries] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && box->isVisible()) {
+            if (auto *button = qobject_cast<QAbstractButton *>(buttonWithText(box, text)))
+                button->click();
+            else
+                box->reject();
+        } else if (tries > 0) {
+            answerBox(text, tries - 1);
+        }
+    });
+}
 
 // A control of the current page, found by the caption its row gives it.
 template <typename W> W *byCaption(QWidget *page, const char *captionKey)
@@ -121,6 +144,7 @@ private slots:
     void languageSwitchReachesTheNextStart_data();
     void languageSwitchReachesTheNextStart();
     void launcherStepsAsideWhileTheGameRuns();
+    void backupsFromTheSavesPage();
 };
 
 void TestEndToEnd::initTestCase()
@@ -142,6 +166,7 @@ void TestEndToEnd::cleanup()
 void TestEndToEnd::displaySettingsSurviveARestart()
 {
     Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
     {
         auto window = installation.start();
         QTRY_VERIFY(window->ready);
@@ -193,6 +218,7 @@ void TestEndToEnd::displaySettingsSurviveARestart()
 void TestEndToEnd::basicSettingsSaveThemselves()
 {
     Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
     auto window = installation.start();
     QTRY_VERIFY(window->ready);
     QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
@@ -212,6 +238,7 @@ void TestEndToEnd::basicSettingsSaveThemselves()
 void TestEndToEnd::closingSavesUnsavedChanges()
 {
     Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
     auto window = installation.start();
     QTRY_VERIFY(window->ready);
     QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
@@ -248,6 +275,7 @@ void TestEndToEnd::languageSwitchReachesTheNextStart()
     QFETCH(int, index);
     QFETCH(QByteArray, code);
     Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
     {
         auto window = installation.start();
         QTRY_VERIFY(window->ready);
@@ -285,6 +313,7 @@ void TestEndToEnd::languageSwitchReachesTheNextStart()
 void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
 {
     Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
     QVERIFY2(installation.installGame(), "the stand-in game is built beside the service");
     auto window = installation.start();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -320,6 +349,68 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     QVERIFY(window->playButton && window->playButton->isEnabled());
     QCOMPARE(window->playButton->text(), T("Start game"));
     QVERIFY(QFileInfo::exists(installation.path("build-logs/game.log")));
+}
+
+void TestEndToEnd::backupsFromTheSavesPage()
+{
+    Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
+    const QString save =
+        installation.path("local/user/nand/title/00010000/56513345/data/quilt.sav");
+    QVERIFY(writeFile(save, "sessions=1\n"));
+    auto window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QVERIFY(window->state.value("saveFound").toBool());
+    // The row of the backup with this name on the current page
+    const auto backupRow = [&](const QString &label) -> QWidget * {
+        QWidget *text = labelWithText(window->pageWidget, label);
+        return text ? text->parentWidget() : nullptr;
+    };
+
+    // Basic settings, then Saves in its game library
+    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
+    auto *saves = qobject_cast<QPushButton *>(buttonWithText(window->pageWidget, T("Saves")));
+    QVERIFY(saves);
+    QTest::mouseClick(saves, Qt::LeftButton);
+    QCOMPARE(window->page, Page::Saves);
+    QVERIFY(labelWithText(window->pageWidget, T("No backups yet.")));
+
+    // Create a named backup: it is listed once the service has answered
+    const QString name = QStringLiteral("Before Thimble Tower");
+    auto *field = find<QLineEdit>(window->pageWidget, QStringLiteral("backupName"));
+    QVERIFY(field);
+    QTest::keyClicks(field, name);
+    auto *create = find<QPushButton>(window->pageWidget, QStringLiteral("createBackup"));
+    QVERIFY(create && create->isEnabled());
+    QTest::mouseClick(create, Qt::LeftButton);
+    QTRY_VERIFY(labelWithText(window->pageWidget, name));
+    QVERIFY(!labelWithText(window->pageWidget, T("No backups yet.")));
+    QCOMPARE(window->state.value("backups").toArray().size(), 1);
+    const QString id =
+        window->state.value("backups").toArray().at(0).toObject().value("name").toString();
+    QCOMPARE(readAll(installation.root() + "/local/user/backups/" + id + "/data/quilt.sav"),
+             "sessions=1\n");
+    QVERIFY(window->saveImportStatusLabel);
+    QCOMPARE(window->saveImportStatusLabel->text(), T("Backup created"));
+
+    // The game moves on; restoring the backup brings the old save back and keeps the newer one
+    QVERIFY(writeFile(save, "sessions=2\n"));
+    auto *restore = qobject_cast<QPushButton *>(buttonWithText(backupRow(name), T("Restore")));
+    QVERIFY(restore);
+    answerBox(T("Replace"));
+    QTest::mouseClick(restore, Qt::LeftButton);
+    QTRY_COMPARE(readAll(save), "sessions=1\n");
+    QTRY_COMPARE(window->state.value("backups").toArray().size(), 2);
+    QTRY_COMPARE(window->saveImportStatusLabel ? window->saveImportStatusLabel->text() : QString(),
+                 T("Backup restored"));
+
+    // Deleting the named backup takes it off the list and off the disk
+    auto *remove = qobject_cast<QPushButton *>(buttonWithText(backupRow(name), T("Delete")));
+    QVERIFY(remove);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QTRY_VERIFY(!labelWithText(window->pageWidget, name));
+    QCOMPARE(window->state.value("backups").toArray().size(), 1);
+    QVERIFY(!QFileInfo::exists(installation.root() + "/local/user/backups/" + id));
 }
 
 QTEST_MAIN(TestEndToEnd)
