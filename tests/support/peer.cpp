@@ -3,6 +3,7 @@
 // It appends every request line it receives, byte for byte, to $QUILT_PEER_LOG and answers
 // from the rules in $QUILT_PEER_SCRIPT (JSON lines). A rule:
 //   {"on": "hello", "send": {...} or [{...}, ...], "raw": "bytes", "times": 1,
+//    "rawBase64": "bytes in base64", "rawRepeat": "x", "count": N,
 //    "silent": true, "exit": 3, "crash": true, "hang": true, "flood": 1000000, "delayMs": 50}
 // "on" is a command name or "*"; rules are tried in order and a rule with "times" is used up
 // after that many matches. A request that matches no rule is answered {"cmd":..., "input":{}}.
@@ -75,6 +76,10 @@ void perform(const QJsonObject &action)
     }
     if (action.contains(QLatin1String("raw")))
         writeOut(action.value(QLatin1String("raw")).toString().toUtf8());
+    // Bytes that a JSON string cannot carry as they are, such as invalid UTF-8.
+    if (action.contains(QLatin1String("rawBase64")))
+        writeOut(
+            QByteArray::fromBase64(action.value(QLatin1String("rawBase64")).toString().toLatin1()));
     if (action.contains(QLatin1String("rawRepeat"))) {
         // {"rawRepeat": "x", "count": N}: a long run of bytes, written in blocks.
         const QByteArray unit = action.value(QLatin1String("rawRepeat")).toString().toUtf8();

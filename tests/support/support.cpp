@@ -70,7 +70,7 @@ void ScriptedService::send(const QJsonObject &reply)
 
 void ScriptedService::sendRaw(const QByteArray &bytes)
 {
-    push({{QStringLiteral("raw"), QString::fromUtf8(bytes)}});
+    push({{QStringLiteral("rawBase64"), QString::fromLatin1(bytes.toBase64())}});
 }
 
 std::unique_ptr<Quilt::Window> ScriptedService::startWindow(bool show)

@@ -35,7 +35,7 @@ public:
     void push(const QJsonObject &directive);
     // Sends one reply line now.
     void send(const QJsonObject &reply);
-    // Writes bytes as they are, without a line feed of its own.
+    // Writes bytes exactly as they are (any bytes, also invalid UTF-8), without a line feed.
     void sendRaw(const QByteArray &bytes);
 
     // Creates the window; the environment tells the peer where its script and log are.
