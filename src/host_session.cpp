@@ -45,6 +45,7 @@ void Window::startService(const QString &servicePath)
         // A save on the way out can no longer be answered; without this the window
         // would refuse every later close.
         closeAfterSave = false;
+        closeSaveTimer.stop();
         if (!closing) {
             refresh();
             notice(T("Launcher connection closed"));
@@ -103,7 +104,8 @@ void Window::receive()
             continue;
         }
         replyScanned = replyBuffer.size();
-        if (replyBuffer.size() > maxReplyLine) {
+        // While a line is being dropped nothing before the next line feed is kept at all.
+        if (replyBuffer.size() > maxReplyLine || (skippingLine && !replyBuffer.isEmpty())) {
             replyBuffer.clear();
             replyScanned = 0;
             skippingLine = true;
@@ -121,19 +123,14 @@ void Window::handleLine(const QByteArray &line)
     const QString cmd = reply.value(QLatin1String("cmd")).toString();
     if (cmd == QLatin1String("poll"))
         pollPending = false;
+    if (cmd == QLatin1String("save"))
+        closeSaveTimer.stop();
 
     // Error replies: a notice, and the answer to a failed save on the way out
     if (reply.contains(QLatin1String("error"))) {
         notice(status(reply.value(QLatin1String("error")).toString()));
-        if (cmd == QLatin1String("save") && closeAfterSave) {
-            closeAfterSave = false;
-            if (confirmAction(this, T("Save settings"), T("Close without saving?"),
-                              T("Close without saving"))) {
-                discardOnQuit = true;
-                closing = true;
-                close();
-            }
-        }
+        if (cmd == QLatin1String("save") && closeAfterSave)
+            saveOnCloseFailed();
         return;
     }
 
@@ -154,7 +151,10 @@ void Window::handleLine(const QByteArray &line)
     // The launcher follows the service's language
     bool rebuilt = false;
     if (hasState) {
-        const int serviceLanguage = state.value(QLatin1String("lang")).toInt(0);
+        int serviceLanguage = state.value(QLatin1String("lang")).toInt(0);
+        // An index outside the three languages reads like a missing one.
+        if (serviceLanguage < 0 || serviceLanguage > 2)
+            serviceLanguage = 0;
         if (serviceLanguage != language) {
             language = serviceLanguage;
             Quilt::language(language);
@@ -222,6 +222,18 @@ void Window::handleLine(const QByteArray &line)
                 QCoreApplication::sendEvent(target, &release);
             }
         }
+    }
+}
+
+void Window::saveOnCloseFailed()
+{
+    // The settings were not written: closing now loses them only if the player says so.
+    closeAfterSave = false;
+    if (confirmAction(this, T("Save settings"), T("Close without saving?"),
+                      T("Close without saving"))) {
+        discardOnQuit = true;
+        closing = true;
+        close();
     }
 }
 

@@ -26,6 +26,8 @@ namespace {
 
 // Windows narrower than this get the compact layout.
 constexpr int compactWidth = 860;
+// How long a close waits for the answer to its save before treating it as failed.
+constexpr int closeSaveTimeout = 5000;
 
 bool isAdvanced(Page page)
 {
@@ -50,6 +52,8 @@ Window::Window(QString root, QString servicePath, bool selfTest)
 {
     autosaveTimer.setSingleShot(true);
     autosaveTimer.setInterval(400);
+    closeSaveTimer.setSingleShot(true);
+    closeSaveTimer.setInterval(closeSaveTimeout);
 
     // Language, before any text is made
     if (!selfTest) {
@@ -131,6 +135,14 @@ Window::Window(QString root, QString servicePath, bool selfTest)
     connect(&autosaveTimer, &QTimer::timeout, this, [this] {
         if (dirty)
             request(QStringLiteral("save"), {});
+    });
+    // A service that never answers the save on the way out must not keep the window open
+    // for ever: after a while it counts as a failed save.
+    connect(&closeSaveTimer, &QTimer::timeout, this, [this] {
+        if (!closeAfterSave || closing)
+            return;
+        notice(T("Could not save settings"));
+        saveOnCloseFailed();
     });
 
     headerText();
@@ -410,6 +422,7 @@ void Window::closeEvent(QCloseEvent *event)
     if (dirty || state.value(QLatin1String("dirty")).toBool()) {
         closeAfterSave = true;
         request(QStringLiteral("save"), {});
+        closeSaveTimer.start();
         event->ignore();
         return;
     }

@@ -98,6 +98,7 @@ private:
     void receive();
     void handleLine(const QByteArray &line);
     void patch(const char *key, QJsonValue value);
+    void saveOnCloseFailed();
 
     // Form builders
     static QLabel *label(const QString &text, const char *objectName = nullptr);
@@ -157,6 +158,7 @@ private:
     QTranslator translator;
     QTimer pollTimer;
     QTimer autosaveTimer;
+    QTimer closeSaveTimer;      // bounds the wait for the answer to the save sent on the way out
     QByteArray replyBuffer;     // reply bytes not handled yet; ends with the unfinished line
     qsizetype replyScanned = 0; // bytes of replyBuffer known to hold no line feed
     bool skippingLine = false;  // an over-long line is being dropped up to its line feed
