@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -319,7 +320,10 @@ void Window::updateControls()
                 const QString text = status(entry.at(column).toString());
                 QPushButton *button = buttons[column - 1];
                 button->setText(text);
-                setToolTipIfChanged(button, text + change);
+                // Binding names come from the service; a tool tip reads markup as rich text.
+                const QString tip = text + change;
+                setToolTipIfChanged(button,
+                                    Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip) : tip);
             }
         }
     }

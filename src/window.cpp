@@ -15,6 +15,7 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace Quilt {
@@ -43,6 +44,12 @@ int litTab(Page page)
 }
 
 const QString fullBrand = QStringLiteral("Tobble\u2019s Grand Quilt");
+
+// Tool tips read anything that looks like markup as rich text; a service text shows as it is.
+QString literalToolTip(const QString &text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
+}
 
 } // namespace
 
@@ -335,7 +342,8 @@ void Window::refresh()
         else
             dataStatusLabel->setText(dataReady ? T("Game data verified")
                                                : T("Game data needs attention"));
-        dataStatusLabel->setToolTip(status(state.value(QLatin1String("dataStatus")).toString()));
+        dataStatusLabel->setToolTip(
+            literalToolTip(status(state.value(QLatin1String("dataStatus")).toString())));
     }
     if (gameStatusLabel) {
         const QString text = status(state.value(QLatin1String("gameStatus")).toString());
