@@ -437,6 +437,10 @@ void TestFaults::wrongTypesOnEveryPage_data()
 {
     QTest::addColumn<QJsonObject>("state");
     QTest::addColumn<QJsonObject>("input");
+    // A wrong type reads as false, 0 or empty: only a string "settingsError" blocks editing,
+    // and only right-typed "verified" and "installed" make the game data ready.
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<bool>("dataReady");
 
     const QStringList stateKeys = {"running",
                                    "saveFound",
@@ -492,7 +496,8 @@ void TestFaults::wrongTypesOnEveryPage_data()
         QJsonObject input;
         for (const QString &key : inputKeys)
             input.insert(key, value);
-        QTest::newRow(name) << state << input;
+        const bool isString = QJsonValue(value).isString();
+        QTest::newRow(name) << state << input << !isString << false;
     }
 
     // Right container, wrong elements
@@ -533,7 +538,7 @@ void TestFaults::wrongTypesOnEveryPage_data()
             {"tiltAngle", 1e308},
             {"phase", 99},
             {"nav", QJsonArray{5, QJsonValue::Null, "sideways", QJsonArray()}}};
-        QTest::newRow("wrong elements") << state << input;
+        QTest::newRow("wrong elements") << state << input << true << true;
     }
 }
 
@@ -541,6 +546,8 @@ void TestFaults::wrongTypesOnEveryPage()
 {
     QFETCH(QJsonObject, state);
     QFETCH(QJsonObject, input);
+    QFETCH(bool, editable);
+    QFETCH(bool, dataReady);
 
     for (int language : {1, 0, 2}) {
         auto window = readyWindow();
@@ -559,6 +566,26 @@ void TestFaults::wrongTypesOnEveryPage()
             QCOMPARE(window->language, language);
             QVERIFY(window->pageWidget);
             window->grab(); // paints every widget of the page
+
+            // What it shows follows from the values as they read
+            QCOMPARE(window->settingsEditable(), editable);
+            for (QWidget *control : std::as_const(window->trackedControls))
+                // Its own flag: a parent panel may be switched off on purpose.
+                QVERIFY2(!control->testAttribute(Qt::WA_ForceDisabled) == editable,
+                         qPrintable(QStringLiteral("page %1 tab %2: %3 %4")
+                                        .arg(int(stop.page))
+                                        .arg(stop.controlsTab)
+                                        .arg(QLatin1String(control->metaObject()->className()),
+                                             control->accessibleName())));
+            QCOMPARE(window->footerStatus->text(),
+                     editable ? Quilt::T("No unsaved changes")
+                              : Quilt::T("Settings need attention. Open Diagnostics to fix them."));
+            if (stop.page == Page::Play) {
+                QVERIFY(window->playButton);
+                QCOMPARE(window->playButton->text(),
+                         dataReady ? Quilt::T("Start game") : Quilt::T("Choose game data"));
+                QCOMPARE(window->playButton->isEnabled(), !dataReady || editable);
+            }
         }
         // The pages survive the other replies too, and the next good state wins.
         window->handleLine(json(stateReply("poll", withMember(baseState(), "lang", language))));
@@ -875,10 +902,10 @@ void TestFaults::serviceMissing()
     QSignalSpy ticks(&window->pollTimer, &QTimer::timeout);
     QVERIFY(!window->ready);
     QVERIFY(!window->pollTimer.isActive());
-    if (window->dataStatusLabel)
-        QCOMPARE(window->dataStatusLabel->text(), Quilt::T("Checking native executable..."));
-    if (window->playButton)
-        QVERIFY(!window->playButton->isEnabled());
+    QVERIFY(window->dataStatusLabel);
+    QCOMPARE(window->dataStatusLabel->text(), Quilt::T("Checking native executable..."));
+    QVERIFY(window->playButton);
+    QVERIFY(!window->playButton->isEnabled());
 
     // Every page builds without a service and keeps its editable controls disabled.
     for (const Stop &stop : everyPage) {
@@ -1047,6 +1074,7 @@ void TestFaults::closeSaveSucceeds()
     QVERIFY(!window->close()); // refused until the save is answered
     QTRY_VERIFY(!window->isVisible());
     QCOMPARE(service.count("save"), 1);
+    QVERIFY(!window->dirty);
     QVERIFY(!window->discardOnQuit);
     QVERIFY(destroyTimed(window) < closeBoundMs);
     const QJsonObject quit = service.requests().last();
@@ -1155,6 +1183,7 @@ void TestFaults::closeSaveServiceGone()
     // The player is told, and the window stays open until they close it again.
     QVERIFY(window->isVisible());
     QVERIFY(!window->closeAfterSave);
+    QVERIFY(!window->closeSaveTimer.isActive()); // no late "Close without saving?" either
     QCOMPARE(window->noticeLabel->text(), Quilt::T("Launcher connection closed"));
     QVERIFY(window->close());
     QVERIFY(destroyTimed(window) < closeBoundMs);
