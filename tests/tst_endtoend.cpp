@@ -141,9 +141,11 @@ private slots:
     void displaySettingsSurviveARestart();
     void basicSettingsSaveThemselves();
     void closingSavesUnsavedChanges();
+    void closingAfterAFailedSaveAsksFirst();
     void languageSwitchReachesTheNextStart_data();
     void languageSwitchReachesTheNextStart();
     void launcherStepsAsideWhileTheGameRuns();
+    void closingWhilePlayingLeavesTheGameAlone();
     void backupsFromTheSavesPage();
 };
 
@@ -262,6 +264,61 @@ void TestEndToEnd::closingSavesUnsavedChanges()
              installation.settings().constData());
 }
 
+void TestEndToEnd::closingAfterAFailedSaveAsksFirst()
+{
+    Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
+    const QString settings = installation.path("local/user/settings.toml");
+    auto window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
+    auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+    QVERIFY(vsync);
+    vsync->click();
+    QTRY_VERIFY(window->state.value("dirty").toBool());
+
+    // A folder where the file belongs: the service cannot write the settings
+    QVERIFY(QDir().mkpath(settings + QStringLiteral("/in the way")));
+
+    // Keeping the changes: the window stays open and still has them
+    answerBox(T("Cancel"));
+    QVERIFY(!window->close());
+    QTRY_VERIFY(window->noticeLabel->isVisible());
+    QCOMPARE(window->noticeLabel->text(), T("Could not save settings"));
+    QTRY_VERIFY(!window->closeAfterSave);
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->closing);
+    QVERIFY(window->state.value("dirty").toBool());
+
+    // Once the way is clear, the next close saves them and goes through
+    QVERIFY(QDir(settings).removeRecursively());
+    QVERIFY(!window->close());
+    QTRY_VERIFY(window->isHidden());
+    QVERIFY(installation.settings().contains("vsync = false"));
+    window.reset();
+
+    // Blocked again on a new run: closing without saving drops the change
+    window = installation.start();
+    QTRY_VERIFY(window->ready);
+    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
+    vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+    QVERIFY(vsync && !vsync->isChecked());
+    vsync->click();
+    QTRY_VERIFY(window->state.value("dirty").toBool());
+    const QByteArray before = installation.settings();
+    QVERIFY(QFile::rename(settings, settings + QStringLiteral(".kept")));
+    QVERIFY(QDir().mkpath(settings + QStringLiteral("/in the way")));
+    answerBox(T("Close without saving"));
+    QVERIFY(!window->close());
+    QTRY_VERIFY(window->isHidden());
+    QVERIFY(window->discardOnQuit);
+    // The way is clear again before the service quits: only "discard" keeps it from saving.
+    QVERIFY(QDir(settings).removeRecursively());
+    QVERIFY(QFile::rename(settings + QStringLiteral(".kept"), settings));
+    window.reset();
+    QCOMPARE(installation.settings(), before);
+}
+
 void TestEndToEnd::languageSwitchReachesTheNextStart_data()
 {
     QTest::addColumn<int>("index");
@@ -349,6 +406,25 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     QVERIFY(window->playButton && window->playButton->isEnabled());
     QCOMPARE(window->playButton->text(), T("Start game"));
     QVERIFY(QFileInfo::exists(installation.path("build-logs/game.log")));
+}
+
+void TestEndToEnd::closingWhilePlayingLeavesTheGameAlone()
+{
+    Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
+    QVERIFY2(installation.installGame(), "the stand-in game is built beside the service");
+    const QString log = installation.path("build-logs/game.log");
+    {
+        auto window = installation.start();
+        QTRY_VERIFY(window->ready);
+        QTRY_VERIFY(window->playButton && window->playButton->isEnabled());
+        QTest::mouseClick(window->playButton, Qt::LeftButton);
+        QTRY_VERIFY(window->state.value("running").toBool());
+        QTRY_VERIFY(readAll(log).contains("Stand-in game started"));
+        QVERIFY(window->close());
+    }
+    // The service has gone with the launcher; the game plays on and ends as it would have.
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("Stand-in game closed"), gameTimeout);
 }
 
 void TestEndToEnd::backupsFromTheSavesPage()
