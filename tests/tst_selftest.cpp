@@ -1,0 +1,171 @@
+#include "startup.h"
+#include "window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString sampleBackupName = QString::fromUtf8("Before the boss / 中文 <backup>");
+
+QStringList expectedPreviews()
+{
+    const QStringList codes{"zh", "en", "es"};
+    const QStringList stems{"home",  "install",     "graphics", "bindings",
+                            "saves", "diagnostics", "basic",    "controller"};
+    QStringList names;
+    for (const QString &code : codes) {
+        for (const QString &suffix : {QString(), QStringLiteral("-compact")}) {
+            for (const QString &stem : stems) {
+                const QString name = QStringLiteral("%1-%2%3.png").arg(code, stem, suffix);
+                names << name;
+                if (stem == QLatin1String("saves"))
+                    names << QStringLiteral("backups-") + name;
+            }
+            names << QStringLiteral("%1-motion%2.png").arg(code, suffix);
+        }
+    }
+    names.sort();
+    return names;
+}
+
+// Breaks one layout rule from the outside whenever a matching widget is shown.
+class Saboteur : public QObject
+{
+public:
+    explicit Saboteur(std::function<void(QWidget *)> harm) : harm(std::move(harm))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~Saboteur() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType())
+            harm(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    std::function<void(QWidget *)> harm;
+};
+
+} // namespace
+
+class TestSelfTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void passesAndWritesEveryPreview();
+    void checksWithoutWritingWhenNoDirectory();
+    void failsOnRichTextBackupLabel();
+    void failsOnClippedSpinBox();
+    void failsBeforeAnyPageWhenDirectoryCannotBeMade();
+    void executableReportsItsVerdict();
+
+private:
+    QTemporaryDir root;
+};
+
+void TestSelfTest::initTestCase()
+{
+    QString failed;
+    QVERIFY2(Quilt::prepareApplication(failed), qPrintable(failed));
+}
+
+void TestSelfTest::passesAndWritesEveryPreview()
+{
+    QTemporaryDir out;
+    const QString directory = out.filePath(QStringLiteral("previews/nested"));
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(window.preview(directory));
+    QStringList written = QDir(directory).entryList(QDir::Files);
+    written.sort();
+    QCOMPARE(written, expectedPreviews());
+    QCOMPARE(written.size(), 60);
+}
+
+void TestSelfTest::checksWithoutWritingWhenNoDirectory()
+{
+    QTemporaryDir out;
+    QDir::setCurrent(out.path());
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(window.preview(QString()));
+    QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
+}
+
+void TestSelfTest::failsOnRichTextBackupLabel()
+{
+    Saboteur saboteur([](QWidget *widget) {
+        if (auto *label = qobject_cast<QLabel *>(widget);
+            label && label->text() == sampleBackupName)
+            label->setTextFormat(Qt::RichText);
+    });
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(!window.preview(QString()));
+    // It stopped at the saves page of the first language, before the motion pass.
+    QCOMPARE(window.page, Quilt::Page::Saves);
+}
+
+void TestSelfTest::failsOnClippedSpinBox()
+{
+    Saboteur saboteur([](QWidget *widget) {
+        if (auto *spin = qobject_cast<QDoubleSpinBox *>(widget))
+            spin->setFixedWidth(70);
+    });
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(!window.preview(QString()));
+    QCOMPARE(window.page, Quilt::Page::Controls);
+    QCOMPARE(window.controlsTab, 1);
+}
+
+void TestSelfTest::failsBeforeAnyPageWhenDirectoryCannotBeMade()
+{
+    QTemporaryDir out;
+    QFile blocker(out.filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(!window.preview(out.filePath(QStringLiteral("file/previews"))));
+    QVERIFY(!window.isVisible());
+    QVERIFY(!window.ready);
+    QCOMPARE(window.page, Quilt::Page::Play);
+}
+
+void TestSelfTest::executableReportsItsVerdict()
+{
+    QTemporaryDir out;
+    QFile blocker(out.filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    // A directory that cannot be made is a failed run.
+    QProcess failing;
+    failing.start(QStringLiteral(QUILT_LAUNCHER_PATH),
+                  {QStringLiteral("--self-test"), QStringLiteral("--previews"),
+                   out.filePath(QStringLiteral("file/previews"))});
+    QVERIFY(failing.waitForFinished(60000));
+    QCOMPARE(failing.exitCode(), 1);
+
+    // "--previews" as the last argument: every check, no files, success.
+    QProcess passing;
+    passing.setWorkingDirectory(out.path());
+    passing.start(QStringLiteral(QUILT_LAUNCHER_PATH),
+                  {QStringLiteral("--self-test"), QStringLiteral("--previews")});
+    QVERIFY(passing.waitForFinished(120000));
+    QCOMPARE(passing.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(passing.exitCode(), 0);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("file")});
+}
+
+QTEST_MAIN(TestSelfTest)
+#include "tst_selftest.moc"
