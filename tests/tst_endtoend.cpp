@@ -102,9 +102,9 @@ private:
 
 // Presses the button `text` of the next message box once it is up, looking again every few
 // milliseconds while it is not shown yet.
-void answerBox(const QString &text, int tries = 500)
+void answerBox(const QString &text, int tries = 500, int delay = 0)
 {
-    QTimer::singleShot(tries == 500 ? 0 : 10, [text, tries] {
+    QTimer::singleShot(delay, [text, tries] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box && box->isVisible()) {
             if (auto *button = qobject_cast<QAbstractButton *>(buttonWithText(box, text)))
@@ -112,7 +112,7 @@ void answerBox(const QString &text, int tries = 500)
             else
                 box->reject();
         } else if (tries > 0) {
-            answerBox(text, tries - 1);
+            answerBox(text, tries - 1, 10);
         }
     });
 }
