@@ -123,6 +123,8 @@ void Window::handleLine(const QByteArray &line)
     const QString cmd = reply.value(QLatin1String("cmd")).toString();
     if (cmd == QLatin1String("poll"))
         pollPending = false;
+    if (cmd == QLatin1String("lang") && languageRequests > 0)
+        --languageRequests;
     if (cmd == QLatin1String("save"))
         closeSaveTimer.stop();
 
@@ -148,9 +150,10 @@ void Window::handleLine(const QByteArray &line)
     }
     const bool running = state.value(QLatin1String("running")).toBool();
 
-    // The launcher follows the service's language
+    // The launcher follows the service's language, except while its own choice is on the way:
+    // replies sent before the service saw that choice still name the old language.
     bool rebuilt = false;
-    if (hasState) {
+    if (hasState && languageRequests == 0) {
         int serviceLanguage = state.value(QLatin1String("lang")).toInt(0);
         // An index outside the three languages reads like a missing one.
         if (serviceLanguage < 0 || serviceLanguage > 2)

@@ -386,8 +386,10 @@ void Window::setLanguage(int index)
     loadStandardText();
     headerText();
     navigate(page, true);
-    if (!selfTest)
+    if (!selfTest && process.state() == QProcess::Running) {
+        ++languageRequests;
         request(QStringLiteral("lang"), {{QStringLiteral("value"), index}});
+    }
 }
 
 void Window::resizeEvent(QResizeEvent *event)

@@ -150,6 +150,7 @@ private:
     bool discardOnQuit = false;
     bool compact = false;
     int language = 1;
+    int languageRequests = 0; // "lang" requests not answered yet
     int controlsTab = 0;
     Page page = Page::Play;
 

@@ -122,6 +122,7 @@ private slots:
     void overlongLine();
     void errorReplies();
     void languageFromService();
+    void languageChoiceOutlivesStaleStates();
     void rebuildRules();
     void cancelCaptureOnLeavingControls();
     void closeSavesFirst();
@@ -457,6 +458,37 @@ void TestChannel::languageFromService()
     QTRY_COMPARE(markOf(w.get()), 3);
     QCOMPARE(w->language, 0);
     QCOMPARE(s.count("lang"), 0);
+}
+
+void TestChannel::languageChoiceOutlivesStaleStates()
+{
+    ScriptedService s;
+    quiet(s);
+    s.rule({{"on", "lang"}, {"silent", true}});
+    auto w = s.startWindow();
+    QTRY_VERIFY(w->ready);
+    w->navigate(Page::Basic, false);
+    w->setLanguage(2);
+    QVERIFY(s.waitFor("lang"));
+    QCOMPARE(s.last("lang").value("value").toInt(), 2);
+
+    // A state already on its way still names English: the choice stands.
+    s.send(stateReply(QStringLiteral("poll"), readyState(), {{"mark", 1}}));
+    QTRY_COMPARE(markOf(w.get()), 1);
+    QCOMPARE(w->language, 2);
+    QCOMPARE(w->page, Page::Basic);
+
+    // The answer to "lang" carries the new language.
+    QJsonObject spanish = readyState();
+    spanish.insert("lang", 2);
+    s.send(stateReply(QStringLiteral("lang"), spanish, {{"mark", 2}}));
+    QTRY_COMPARE(markOf(w.get()), 2);
+    QCOMPARE(w->language, 2);
+
+    // Afterwards the launcher follows the service again.
+    s.send(stateReply(QStringLiteral("refresh"), readyState(), {{"mark", 3}}));
+    QTRY_COMPARE(markOf(w.get()), 3);
+    QCOMPARE(w->language, 1);
 }
 
 void TestChannel::rebuildRules()
