@@ -10,9 +10,26 @@
 #include <QTabBar>
 #include <QWidget>
 
+#include <QColor>
+#include <QPen>
+
 class QPainter;
 
 namespace Quilt {
+
+// Shared by the kit's painting code: colours come as the design's hexadecimal strings, and
+// every pen is built from a solid brush of its colour.
+namespace paint {
+inline QColor hex(const char *rgb)
+{
+    return QColor::fromString(QLatin1StringView(rgb));
+}
+inline QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
+                Qt::PenCapStyle cap = Qt::SquareCap, Qt::PenJoinStyle join = Qt::BevelJoin)
+{
+    return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
+}
+} // namespace paint
 
 // The window's pages. The value indexes the page titles, glyphs, colours and preview names.
 enum class Page : int {

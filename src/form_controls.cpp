@@ -14,16 +14,8 @@ namespace Quilt {
 
 namespace {
 
-QColor hex(const char *rgb)
-{
-    return QColor::fromString(QLatin1StringView(rgb));
-}
-
-QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
-         Qt::PenCapStyle cap = Qt::SquareCap, Qt::PenJoinStyle join = Qt::BevelJoin)
-{
-    return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
-}
+using paint::hex;
+using paint::pen;
 
 // The stitched field behind a combo box and a spin box; returns the frame rectangle.
 QRectF drawField(QPainter &painter, const QWidget &widget)

@@ -13,16 +13,8 @@ namespace Quilt {
 
 namespace {
 
-QColor hex(const char *rgb)
-{
-    return QColor::fromString(QLatin1StringView(rgb));
-}
-
-QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
-         Qt::PenCapStyle cap = Qt::SquareCap, Qt::PenJoinStyle join = Qt::BevelJoin)
-{
-    return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
-}
+using paint::hex;
+using paint::pen;
 
 // One integer line through the line-list overload, so every glyph stroke rasterises the same way.
 void line(QPainter &painter, int x1, int y1, int x2, int y2)
