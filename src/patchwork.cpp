@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -190,21 +192,32 @@ QPixmap brandButton(bool small)
 Linen::Linen() = default;
 Linen::~Linen() = default;
 
-void Linen::paintEvent(QPaintEvent *)
+void Linen::paintEvent(QPaintEvent *event)
 {
     const int pitch = 7; // the same grid as the dialogs' linen tile
     const QColor cloth = hex("#f8f4e9");
     const QColor weave(152, 118, 76, 15); // a brown at alpha 15
 
+    // One cell of the weave, repeated: every live update of a page widget repaints the linen
+    // behind it, and drawing a hundred translucent lines each time made polling costly.
+    // The cell lives in Qt's pixmap cache, which goes with the application, never after it.
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("quilt-linen-cell-%1").arg(ratio);
+    QPixmap tile;
+    if (!QPixmapCache::find(key, &tile)) {
+        tile = QPixmap(QSize(pitch, pitch) * ratio);
+        tile.setDevicePixelRatio(ratio);
+        tile.fill(cloth);
+        QPainter cell(&tile);
+        cell.setPen(weave);
+        cell.drawLine(QLine(0, 0, 0, pitch));
+        cell.drawLine(QLine(0, 0, pitch, 0));
+        cell.end();
+        QPixmapCache::insert(key, tile);
+    }
     QPainter painter(this);
-    painter.fillRect(rect(), cloth);
-    painter.setPen(weave);
-    const int w = width();
-    const int h = height();
-    for (int x = 0; x <= w - 1; x += pitch)
-        painter.drawLine(QLine(x, 0, x, h));
-    for (int y = 0; y <= h - 1; y += pitch)
-        painter.drawLine(QLine(0, y, w, y));
+    const QRect exposed = event->rect();
+    painter.drawTiledPixmap(exposed, tile, QPoint(exposed.left() % pitch, exposed.top() % pitch));
 }
 
 Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent), page(page)
