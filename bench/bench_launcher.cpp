@@ -17,6 +17,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -264,11 +265,13 @@ void BenchLauncher::startUp()
         QSKIP("start-up runs in child processes");
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
-    QBENCHMARK
-    {
-        QTest::setBenchmarkResult(double(timeToFirstLine(program, arguments)) / 1e6,
-                                  QTest::WalltimeMilliseconds);
-    }
+    // A single cold start is at the mercy of the machine's other work: take the median.
+    constexpr int starts = 9;
+    QList<qint64> times;
+    for (int i = 0; i < starts; ++i)
+        times += timeToFirstLine(program, arguments);
+    std::sort(times.begin(), times.end());
+    QTest::setBenchmarkResult(double(times.at(starts / 2)) / 1e6, QTest::WalltimeMilliseconds);
 }
 
 void BenchLauncher::navigatePage_data()
