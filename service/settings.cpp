@@ -21,7 +21,7 @@ namespace {
 enum class Kind { Flag, Whole, Choice, Real };
 
 // One configuration key: where the file keeps it, its type, default and allowed values.
-struct KeySpec
+struct KeyRule
 {
     const char *name;
     const char *section;
@@ -32,7 +32,7 @@ struct KeySpec
     std::initializer_list<int> choices;
 };
 
-const KeySpec Keys[] = {
+const KeyRule Keys[] = {
     {"gameLanguage", "game", Kind::Choice, 1, 0, 0, {1, 3, 4}},
     {"fullscreen", "game", Kind::Flag, 0, 0, 1, {}},
     {"volume", "game", Kind::Whole, 80, 0, 100, {}},
@@ -56,26 +56,26 @@ const KeySpec Keys[] = {
     {"stickDeadzone", "motion", Kind::Real, 0.15, 0.0, 0.9, {}},
 };
 
-const KeySpec *find(const QString &name)
+const KeyRule *find(const QString &name)
 {
-    for (const KeySpec &spec : Keys)
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const KeyRule &rule : Keys)
+        if (name == QLatin1String(rule.name))
+            return &rule;
     return nullptr;
 }
 
-QJsonValue fallbackValue(const KeySpec &spec)
+QJsonValue fallbackValue(const KeyRule &rule)
 {
-    switch (spec.kind) {
+    switch (rule.kind) {
     case Kind::Flag:
-        return spec.fallback != 0;
+        return rule.fallback != 0;
     case Kind::Whole:
     case Kind::Choice:
-        return int(spec.fallback);
+        return int(rule.fallback);
     case Kind::Real:
         break;
     }
-    return spec.fallback;
+    return rule.fallback;
 }
 
 // Numbers are kept to three decimals (the finest step any page offers) so that a value does
@@ -86,21 +86,21 @@ double tidy(double value)
 }
 
 // Turns a number into the key's stored value. Returns false when the value cannot be one.
-bool accept(const KeySpec &spec, double number, QJsonValue *out)
+bool accept(const KeyRule &rule, double number, QJsonValue *out)
 {
     if (!std::isfinite(number))
         return false;
-    switch (spec.kind) {
+    switch (rule.kind) {
     case Kind::Flag:
         return false;
     case Kind::Whole:
-        *out = int(std::clamp(std::round(number), spec.low, spec.high));
+        *out = int(std::clamp(std::round(number), rule.low, rule.high));
         return true;
     case Kind::Choice: {
         const int whole = int(std::round(number));
         if (whole != number)
             return false;
-        for (int choice : spec.choices)
+        for (int choice : rule.choices)
             if (choice == whole) {
                 *out = whole;
                 return true;
@@ -108,7 +108,7 @@ bool accept(const KeySpec &spec, double number, QJsonValue *out)
         return false;
     }
     case Kind::Real:
-        *out = tidy(std::clamp(number, spec.low, spec.high));
+        *out = tidy(std::clamp(number, rule.low, rule.high));
         return true;
     }
     return false;
@@ -165,8 +165,8 @@ Settings::Settings(const QString &root)
 void Settings::setDefaults()
 {
     values = {};
-    for (const KeySpec &spec : Keys)
-        values.insert(QLatin1String(spec.name), fallbackValue(spec));
+    for (const KeyRule &rule : Keys)
+        values.insert(QLatin1String(rule.name), fallbackValue(rule));
     gamepad = defaultGamepad();
     keyboard = defaultKeyboard();
     calibration = {};
@@ -174,15 +174,15 @@ void Settings::setDefaults()
 
 QString Settings::change(const QString &key, const QJsonValue &value)
 {
-    const KeySpec *spec = find(key);
-    if (!spec)
+    const KeyRule *rule = find(key);
+    if (!rule)
         return QStringLiteral("Unknown setting: %1").arg(key);
     QJsonValue stored;
-    if (spec->kind == Kind::Flag) {
+    if (rule->kind == Kind::Flag) {
         if (!value.isBool())
             return QStringLiteral("%1 must be true or false").arg(key);
         stored = value;
-    } else if (!value.isDouble() || !accept(*spec, value.toDouble(), &stored)) {
+    } else if (!value.isDouble() || !accept(*rule, value.toDouble(), &stored)) {
         return QStringLiteral("Invalid value for %1").arg(key);
     }
     if (values.value(key) != stored) {
@@ -196,10 +196,10 @@ bool Settings::reset(std::initializer_list<const char *> keys)
 {
     bool changed = false;
     for (const char *name : keys) {
-        const KeySpec *spec = find(QLatin1String(name));
-        if (!spec)
+        const KeyRule *rule = find(QLatin1String(name));
+        if (!rule)
             continue;
-        const QJsonValue fallback = fallbackValue(*spec);
+        const QJsonValue fallback = fallbackValue(*rule);
         if (values.value(QLatin1String(name)) != fallback) {
             values.insert(QLatin1String(name), fallback);
             changed = true;
@@ -235,24 +235,24 @@ void Settings::load()
     // Configuration: a missing key keeps its default, a number out of range is clamped, a value
     // of the wrong type is a problem the player has to fix.
     QStringList wrong;
-    for (const KeySpec &spec : Keys) {
-        const toml::node *node = table.at_path(std::string(spec.section) + "." + spec.name).node();
+    for (const KeyRule &rule : Keys) {
+        const toml::node *node = table.at_path(std::string(rule.section) + "." + rule.name).node();
         if (!node)
             continue;
         QJsonValue stored;
         bool ok = false;
-        if (spec.kind == Kind::Flag) {
+        if (rule.kind == Kind::Flag) {
             if (auto flag = node->value<bool>(); flag && node->is_boolean()) {
                 stored = *flag;
                 ok = true;
             }
         } else if (node->is_number()) {
-            ok = accept(spec, *node->value<double>(), &stored);
+            ok = accept(rule, *node->value<double>(), &stored);
         }
         if (ok)
-            values.insert(QLatin1String(spec.name), stored);
+            values.insert(QLatin1String(rule.name), stored);
         else
-            wrong << QStringLiteral("%1.%2").arg(spec.section, spec.name);
+            wrong << QStringLiteral("%1.%2").arg(rule.section, rule.name);
     }
 
     // Bindings: gamepad inputs must be names the launcher knows; keyboard keys are free text.
@@ -312,14 +312,14 @@ bool Settings::save(QString *error)
     QByteArray out = "# Settings of Tobble's Grand Quilt, written by tobble-launcher.\n"
                      "# Edit with care: a file that does not parse is left alone and reported.\n";
     const char *section = "";
-    for (const KeySpec &spec : Keys) {
-        if (qstrcmp(section, spec.section) != 0) {
-            section = spec.section;
+    for (const KeyRule &rule : Keys) {
+        if (qstrcmp(section, rule.section) != 0) {
+            section = rule.section;
             out += QByteArray("\n[") + section + "]\n";
         }
-        const QJsonValue value = values.value(QLatin1String(spec.name));
-        out += QByteArray(spec.name) + " = ";
-        switch (spec.kind) {
+        const QJsonValue value = values.value(QLatin1String(rule.name));
+        out += QByteArray(rule.name) + " = ";
+        switch (rule.kind) {
         case Kind::Flag:
             out += value.toBool() ? "true" : "false";
             break;
