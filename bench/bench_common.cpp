@@ -18,22 +18,11 @@
 
 namespace QuiltBench {
 
-void setUpLikeLauncher(QApplication &app)
+void setUpLikeLauncher(QApplication &)
 {
-    QApplication::setApplicationName(QStringLiteral("Tobble's Grand Quilt"));
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quilt/launcher.ico")));
-    const int fontId = QFontDatabase::addApplicationFont(QStringLiteral(":/quilt/font.ttf"));
-    QFont font = QApplication::font();
-    QStringList families{QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Noto Sans CJK SC")};
-    if (fontId >= 0)
-        families += QFontDatabase::applicationFontFamilies(fontId);
-    font.setFamilies(families);
-    QApplication::setFont(font);
-    QDir::addSearchPath(QStringLiteral("quiltTheme"), QStringLiteral(":/quilt"));
-    QString styleSheet, failedPath;
-    if (Quilt::loadStyleSheets(styleSheet, failedPath))
-        app.setStyleSheet(styleSheet);
+    // The launcher's own look: style, icon, fonts and stylesheets.
+    QString failedPath;
+    Quilt::prepareApplication(failedPath);
 }
 
 QWidget *plainPage(int widgets)
