@@ -21,19 +21,6 @@ using namespace QuiltTest;
 
 namespace {
 
-// Answers the next modal dialog once it is up, looking again every few milliseconds for a
-// while (`tries` more times) in case it is not shown yet.
-void whenModal(std::function<void(QDialog *)> answer, int tries = 500, int delay = 0)
-{
-    QTimer::singleShot(delay, [answer, tries] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible())
-            answer(dialog);
-        else if (tries > 0)
-            whenModal(answer, tries - 1, 10);
-    });
-}
-
 void touch(const QString &path)
 {
     QFile file(path);
@@ -81,7 +68,7 @@ void TestFolderView::missingFolderIsCreatedAndFollowsItsFiles()
     bool showedEmpty = false;
     bool showedTree = false;
     bool showedEmptyAgain = false;
-    whenModal([&](QDialog *dialog) {
+    whenModal<QDialog>([&](QDialog *dialog) {
         QCOMPARE(dialog->objectName(), QStringLiteral("folderView"));
         pathShown = labelWithText(dialog, QDir::toNativeSeparators(folder)) != nullptr;
         auto *stack = dialog->findChild<QStackedWidget *>();
@@ -116,7 +103,7 @@ void TestFolderView::treeIsReadOnlySortedAndHidesTheType()
     bool readOnly = false;
     bool typeHidden = false;
     bool lastStretches = true;
-    whenModal([&](QDialog *dialog) {
+    whenModal<QDialog>([&](QDialog *dialog) {
         auto *tree = dialog->findChild<QTreeView *>();
         auto *model = qobject_cast<QFileSystemModel *>(tree->model());
         if (!QTest::qWaitFor([&] { return model->rowCount(tree->rootIndex()) == 2; })) {
@@ -152,7 +139,7 @@ void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
     QString folderNotice;
     bool stillOpen = false;
     bool revealAutoDefault = true;
-    whenModal([&](QDialog *dialog) {
+    whenModal<QDialog>([&](QDialog *dialog) {
         auto *tree = dialog->findChild<QTreeView *>();
         auto *model = qobject_cast<QFileSystemModel *>(tree->model());
         auto *failure = find<QLabel>(dialog, QStringLiteral("notice"));
@@ -206,7 +193,7 @@ void TestFolderView::unusablePathsNeverOpenADialog()
     const QString paths[] = {QString(), QDir(file).filePath(QStringLiteral("below-a-file"))};
     for (const QString &path : paths) {
         viewer.window.notice(QString());
-        whenModal(
+        whenModal<QDialog>(
             [&](QDialog *dialog) {
                 ++dialogs;
                 dialog->reject();

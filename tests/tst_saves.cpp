@@ -22,20 +22,6 @@ using namespace QuiltTest;
 
 namespace {
 
-// Answers the next modal dialog of type D once it is up, looking again every few milliseconds
-// for a while in case it is not shown yet (or the previous one is still closing).
-template <typename D>
-void whenModal(std::function<void(D *)> answer, int tries = 500, int delay = 0)
-{
-    QTimer::singleShot(delay, [answer, tries] {
-        auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible())
-            answer(dialog);
-        else if (tries > 0)
-            whenModal<D>(answer, tries - 1, 10);
-    });
-}
-
 // Presses the confirmation's "Replace" (true) or "Cancel" (false).
 void answerConfirmation(bool replace)
 {

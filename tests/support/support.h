@@ -1,13 +1,16 @@
 // Shared helpers of the launcher's tests: a scripted service and widget lookups.
 #pragma once
 
+#include <QApplication>
 #include <QByteArrayList>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Quilt {
@@ -66,6 +69,20 @@ private:
 QJsonObject readyState();
 // A reply carrying a state.
 QJsonObject stateReply(const QString &cmd, const QJsonObject &state, const QJsonObject &input = {});
+
+// Answers the next modal dialog of type D once it is up, looking again every few milliseconds
+// for a while (`tries` more times) in case it is not shown yet or the previous one is closing.
+template <typename D>
+void whenModal(std::function<void(D *)> answer, int tries = 500, int delay = 0)
+{
+    QTimer::singleShot(delay, [answer, tries] {
+        auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible())
+            answer(dialog);
+        else if (tries > 0)
+            whenModal<D>(answer, tries - 1, 10);
+    });
+}
 
 // Descendant with this object name and type, or null.
 template <typename T> T *find(QWidget *parent, const QString &name)
