@@ -320,10 +320,8 @@ void Window::updateControls()
                 const QString text = status(entry.at(column).toString());
                 QPushButton *button = buttons[column - 1];
                 button->setText(text);
-                // Binding names come from the service; a tool tip reads markup as rich text.
-                const QString tip = text + change;
-                setToolTipIfChanged(button,
-                                    Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip) : tip);
+                // Binding names come from the service.
+                setToolTipIfChanged(button, literalToolTip(text + change));
             }
         }
     }

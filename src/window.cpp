@@ -45,13 +45,13 @@ int litTab(Page page)
 
 const QString fullBrand = QStringLiteral("Tobble\u2019s Grand Quilt");
 
-// Tool tips read anything that looks like markup as rich text; a service text shows as it is.
-QString literalToolTip(const QString &text)
+} // namespace
+
+QString Window::literalToolTip(const QString &text)
 {
+    // Tool tips read anything that looks like markup as rich text.
     return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
 }
-
-} // namespace
 
 Window::Window(QString root, QString servicePath, bool selfTest)
     : root(std::move(root)), selfTest(selfTest),
