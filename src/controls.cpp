@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
