@@ -1,7 +1,9 @@
 #include "fabric.h"
 
+#include <QCache>
 #include <QDir>
 #include <QIcon>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -10,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <memory>
 
 namespace Quilt {
 
@@ -122,16 +126,142 @@ QIcon cardIcon(Page page, QColor color)
     return QIcon(pixmap);
 }
 
-} // namespace
-
-void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
+// The running stitch itself: a dashed, round-capped outline. The dash pattern is in units of
+// the pen width: 3.75 px dashes, 5 px gaps.
+void strokeStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 {
-    // The dash pattern is in units of the pen width: 3.75 px dashes, 5 px gaps.
     QPen thread = pen(color, 1.25, Qt::DashLine, Qt::RoundCap, Qt::BevelJoin);
     thread.setDashPattern({3, 4});
     painter.setPen(thread);
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(rect, double(radius), double(radius), Qt::AbsoluteSize);
+}
+
+// Dashing and antialiasing a long outline costs far more than blending a picture of it, and
+// the same outlines are painted over and over (every repaint, every rebuild of a page). So a
+// stitch is rasterised once per size, colour, radius, sub-pixel offset and pixel ratio, and
+// then blitted. Only its rim is kept: a band across the top and bottom deep enough for the
+// corners, and a narrow strip down each side; the inside is transparent anyway.
+struct StitchKey
+{
+    int width64, height64; // size in 1/64 device pixels
+    int phaseX, phaseY;    // sub-pixel offset in 1/8 device pixels
+    QRgb rgba;
+    int radius;
+    int ratio64; // device pixel ratio in 1/64
+    friend bool operator==(const StitchKey &, const StitchKey &) = default;
+};
+
+size_t qHash(const StitchKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.width64, key.height64, key.phaseX, key.phaseY, key.rgba, key.radius,
+                      key.ratio64);
+}
+
+struct StitchPiece
+{
+    QPoint offset; // device pixels from the picture's origin
+    QImage image;
+};
+using StitchPieces = QList<StitchPiece>;
+
+// Outlines of all the pages' cards and controls fit comfortably; evicted ones are redrawn.
+constexpr int stitchCacheKiB = 6 * 1024;
+
+QCache<StitchKey, StitchPieces> &stitchCache()
+{
+    static QCache<StitchKey, StitchPieces> cache(stitchCacheKiB);
+    return cache;
+}
+
+StitchPieces rasteriseStitch(QSizeF size, QPointF phase, QColor color, int radius, double ratio,
+                             int margin)
+{
+    // The whole outline at the given phase, then cut into rim pieces.
+    const QSize full(int(std::ceil(phase.x() + size.width() * ratio)) + 2 * margin,
+                     int(std::ceil(phase.y() + size.height() * ratio)) + 2 * margin);
+    QImage image(full, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(
+            QTransform(ratio, 0, 0, ratio, margin + phase.x(), margin + phase.y()));
+        strokeStitch(painter, QRectF(QPointF(0, 0), size), color, radius);
+    }
+    image.setDevicePixelRatio(ratio); // the copies below keep it
+
+    const int band = int(std::ceil(radius * ratio)) + 2 * margin + 1; // covers a corner
+    const int side = 2 * margin + 1;                                  // covers a straight edge
+    if (full.height() <= 2 * band || full.width() <= 2 * side)
+        return {{QPoint(0, 0), image}};
+    const int middle = full.height() - 2 * band;
+    return {
+        {QPoint(0, 0), image.copy(0, 0, full.width(), band)},
+        {QPoint(0, full.height() - band), image.copy(0, full.height() - band, full.width(), band)},
+        {QPoint(0, band), image.copy(0, band, side, middle)},
+        {QPoint(full.width() - side, band), image.copy(full.width() - side, band, side, middle)},
+    };
+}
+
+// Paints the stitch from the cache when the painter only translates onto a raster device;
+// returns false when the outline must be stroked directly (rotated or scaled painters, pictures
+// and printers, other composition modes), where a blit would not match.
+bool drawCachedStitch(QPainter &painter, QRectF rect, QColor color, int radius)
+{
+    const bool raster =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    if (!raster || painter.worldTransform().type() > QTransform::TxTranslate ||
+        !painter.testRenderHint(QPainter::Antialiasing) ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const double ratio = painter.device()->devicePixelRatio();
+    const QTransform device = painter.deviceTransform();
+    if (device.type() > QTransform::TxScale || !qFuzzyCompare(device.m11(), ratio) ||
+        !qFuzzyCompare(device.m22(), ratio) || rect.width() <= 0 || rect.height() <= 0)
+        return false;
+
+    // Where the outline starts in device pixels, split into whole pixels and a phase.
+    const QPointF start = device.map(rect.topLeft());
+    const QPointF whole(std::floor(start.x()), std::floor(start.y()));
+    const QPointF phase(std::round((start.x() - whole.x()) * 8) / 8,
+                        std::round((start.y() - whole.y()) * 8) / 8);
+    const int margin = int(std::ceil(2 * ratio)); // room for the round caps and antialiasing
+
+    const StitchKey key{int(std::lround(rect.width() * 64)),
+                        int(std::lround(rect.height() * 64)),
+                        int(phase.x() * 8),
+                        int(phase.y() * 8),
+                        color.rgba(),
+                        radius,
+                        int(std::lround(ratio * 64))};
+    StitchPieces *pieces = stitchCache().object(key);
+    if (!pieces) {
+        auto made = std::make_unique<StitchPieces>(
+            rasteriseStitch(rect.size(), phase, color, radius, ratio, margin));
+        qsizetype bytes = 0;
+        for (const StitchPiece &piece : *made)
+            bytes += piece.image.sizeInBytes();
+        pieces = made.get();
+        // QCache takes ownership, and drops an object costlier than the whole cache at once.
+        if (!stitchCache().insert(key, made.release(), int(bytes / 1024) + 1))
+            return false;
+    }
+
+    // Each piece goes where its device pixels line up one to one with the target's.
+    const QTransform toLogical = device.inverted();
+    const QPoint origin = whole.toPoint() - QPoint(margin, margin);
+    for (const StitchPiece &piece : *pieces)
+        painter.drawImage(toLogical.map(QPointF(origin + piece.offset)), piece.image);
+    return true;
+}
+
+} // namespace
+
+void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
+{
+    if (!drawCachedStitch(painter, rect, color, radius))
+        strokeStitch(painter, rect, color, radius);
 }
 
 void drawButtonPatch(QPainter &painter, QPointF centre, double radius, QColor color)

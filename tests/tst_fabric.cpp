@@ -450,6 +450,70 @@ private slots:
         QCOMPARE(card.minimumHeight(), 96);
     }
 
+    // Stitches come from a cache of rasterised outlines, blended source-over. Over opaque cloth
+    // "source atop" blends the same, but the cache stands aside for it and strokes the
+    // outline: that stroke is the reference each blit must match.
+    void cachedStitchMatchesTheStroke_data()
+    {
+        QTest::addColumn<QRectF>("rect");
+        QTest::addColumn<int>("radius");
+        QTest::addColumn<QPointF>("shift");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("large card") << QRectF(8, 8, 420, 150) << 18 << QPointF() << 1.0;
+        QTest::newRow("short control") << QRectF(4, 4, 120, 22) << 7 << QPointF() << 1.0;
+        QTest::newRow("half-pixel rect") << QRectF(5.5, 3.5, 200, 60) << 11 << QPointF() << 1.0;
+        QTest::newRow("translated painter")
+            << QRectF(8, 8, 300, 90) << 9 << QPointF(17.25, 3) << 1.0;
+        QTest::newRow("double density") << QRectF(8, 8, 300, 90) << 18 << QPointF(1, 2) << 2.0;
+    }
+
+    void cachedStitchMatchesTheStroke()
+    {
+        QFETCH(QRectF, rect);
+        QFETCH(int, radius);
+        QFETCH(QPointF, shift);
+        QFETCH(double, ratio);
+        const QColor cloth = hex("#f4e2c4");
+        const QColor thread = hex("#a4805c");
+        const QSize size(480, 200);
+
+        auto canvas = [&] {
+            QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(cloth);
+            return image;
+        };
+        auto sew = [&](QImage &image, QPainter::CompositionMode mode) {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setCompositionMode(mode);
+            painter.translate(shift);
+            drawStitch(painter, rect, thread, radius);
+        };
+
+        QImage reference = canvas();
+        sew(reference, QPainter::CompositionMode_SourceAtop);
+        // Twice: the first paint fills the cache, the second comes from it.
+        for (int pass = 0; pass < 2; ++pass) {
+            QImage cached = canvas();
+            sew(cached, QPainter::CompositionMode_SourceOver);
+            int stitched = 0;
+            for (int y = 0; y < cached.height(); ++y) {
+                for (int x = 0; x < cached.width(); ++x) {
+                    const QColor want = reference.pixelColor(x, y);
+                    const QColor got = cached.pixelColor(x, y);
+                    QVERIFY2(near(got, want, 2), QByteArray::number(x) + "," +
+                                                     QByteArray::number(y) + ": " +
+                                                     describe(got, want));
+                    stitched += near(want, cloth, 0) ? 0 : 1;
+                }
+            }
+            // The dashes run all the way round: at least a third of the perimeter is thread.
+            const double perimeter = 2 * (rect.width() + rect.height()) * ratio;
+            QVERIFY2(stitched > perimeter / 3, QByteArray::number(stitched));
+        }
+    }
+
     void brandMarks()
     {
         const QPixmap small = brandButton(true);
