@@ -76,6 +76,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void sew(QPainter &painter) const;
+
     Page page;
     QPixmap art;
 };

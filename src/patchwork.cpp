@@ -1,7 +1,9 @@
 #include "fabric.h"
 
 #include <QCache>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -256,6 +258,46 @@ bool drawCachedStitch(QPainter &painter, QRectF rect, QColor color, int radius)
     return true;
 }
 
+// Decoded pictures by file, so rebuilding the home page does not decode its art again. The key
+// carries the file's size and time, so a replaced file is read afresh.
+QPixmap loadArt(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString key = QStringLiteral("quilt-art:%1:%2:%3")
+                            .arg(path)
+                            .arg(file.size())
+                            .arg(file.lastModified().toMSecsSinceEpoch());
+    QPixmap art;
+    if (QPixmapCache::find(key, &art))
+        return art;
+    if (art.load(path))
+        QPixmapCache::insert(key, art);
+    return art;
+}
+
+// Rendered banners: one for each page seen at the current size fits.
+struct BannerKey
+{
+    int page;
+    QSize size;
+    int ratio64; // device pixel ratio in 1/64
+    qint64 art;  // the picture's cache key; 0 without one
+    friend bool operator==(const BannerKey &, const BannerKey &) = default;
+};
+
+size_t qHash(const BannerKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.page, key.size.width(), key.size.height(), key.ratio64, key.art);
+}
+
+constexpr int bannerCacheKiB = 4 * 1024;
+
+QCache<BannerKey, QImage> &bannerCache()
+{
+    static QCache<BannerKey, QImage> cache(bannerCacheKiB);
+    return cache;
+}
+
 } // namespace
 
 void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
@@ -356,15 +398,45 @@ Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent)
     if (page == Page::Play) {
         // A missing or unreadable concept art falls back to the mascot without a word; if that
         // fails as well the banner simply has no picture.
-        art.load(QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png"));
+        art = loadArt(QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png"));
         if (art.isNull())
-            art.load(":/quilt/mascot.png");
+            art = loadArt(":/quilt/mascot.png");
     }
 }
 
 Banner::~Banner() = default;
 
 void Banner::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const bool raster =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    if (!raster) {
+        sew(painter);
+        return;
+    }
+
+    // The cloth only changes with the page, the size and the picture; a rebuilt page or a
+    // repaint behind a live control reuses it.
+    const double ratio = devicePixelRatio();
+    const BannerKey key{int(page), size(), int(std::lround(ratio * 64)), art.cacheKey()};
+    if (const QImage *cloth = bannerCache().object(key)) {
+        painter.drawImage(QPointF(0, 0), *cloth);
+        return;
+    }
+    auto cloth = std::make_unique<QImage>(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    cloth->setDevicePixelRatio(ratio);
+    cloth->fill(Qt::transparent);
+    {
+        QPainter sewing(cloth.get());
+        sew(sewing);
+    }
+    painter.drawImage(QPointF(0, 0), *cloth);
+    const int cost = int(cloth->sizeInBytes() / 1024) + 1;
+    bannerCache().insert(key, cloth.release(), cost);
+}
+
+void Banner::sew(QPainter &painter) const
 {
     const int w = width();
     const int h = height();
@@ -377,7 +449,6 @@ void Banner::paintEvent(QPaintEvent *)
     const double badgeScale = 68.0 / 48.0; // the 48 px design box becomes a 68 px badge
     const double badgeTilt = 7;            // degrees, clockwise
 
-    QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
 
     // Card and its shadow; everything after stays inside the card.

@@ -367,6 +367,37 @@ private slots:
         QCOMPARE(homeImage.pixelColor(585, 1).alpha(), 0); // where the art would reach
     }
 
+    // Banners and their pictures are cached; a replaced picture or a new size must still show.
+    void bannerFollowsItsPictureAndSize()
+    {
+        QTemporaryDir other;
+        QVERIFY(QDir(other.path()).mkpath("imgs"));
+        const QString path =
+            QDir(other.path()).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png");
+        auto paintArt = [&](const char *color, int width) {
+            QImage art(width, 200, QImage::Format_RGB32);
+            art.fill(hex(color));
+            return art.save(path);
+        };
+        const QPoint artSpot(574, 150);
+
+        QVERIFY(paintArt("#2040ff", 20));
+        Banner first(Page::Play, other.path());
+        QVERIFY_COLOR(snapshot(first, bannerSize), artSpot.x(), artSpot.y(), hex("#2040ff"));
+
+        // The same file name with other contents.
+        QVERIFY(paintArt("#ff3010", 21));
+        Banner second(Page::Play, other.path());
+        QVERIFY_COLOR(snapshot(second, bannerSize), artSpot.x(), artSpot.y(), hex("#ff3010"));
+
+        // Resized: the shadow follows the new bottom edge.
+        const QSize taller = bannerSize + QSize(0, 40);
+        const QImage grown = snapshot(second, taller);
+        QVERIFY_COLOR(grown, taller.width() / 2, taller.height() - 2,
+                      pageColor(Page::Play).darker(118));
+        QCOMPARE(grown.pixelColor(taller.width() / 2, taller.height() - 1).alpha(), 0);
+    }
+
     void onlyTheCurrentTabIsRaised()
     {
         QuiltTabs tabs;
