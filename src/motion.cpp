@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -101,6 +102,64 @@ void PointerView::paintEvent(QPaintEvent *)
     }
 }
 
+// Holds a label whose text changes with every reading. A label asks for a new layout on each
+// setText, and with wrapped labels that means measuring the whole page again, 50 times a
+// second. The label here has no layout above it: the holder sees its requests and passes one
+// on only when the label needs a different size.
+class SteadyLine : public QWidget
+{
+public:
+    explicit SteadyLine(QLabel *line) : line(line)
+    {
+        line->setParent(this);
+        line->installEventFilter(this);
+        setSizePolicy(line->sizePolicy());
+        setHidden(line->isHidden());
+    }
+    ~SteadyLine() override;
+
+    QSize sizeHint() const override { return line->sizeHint(); }
+    QSize minimumSizeHint() const override { return line->minimumSizeHint(); }
+    bool hasHeightForWidth() const override { return line->hasHeightForWidth(); }
+    int heightForWidth(int width) const override { return line->heightForWidth(width); }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest) {
+            // A wider text alone changes nothing: the card gives the line its whole width.
+            const int wanted = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
+            if (wanted != height() || minimumSizeHint() != lastMinimum)
+                updateGeometry();
+            lastMinimum = minimumSizeHint();
+            return true;
+        }
+        return QWidget::event(event);
+    }
+
+    void resizeEvent(QResizeEvent *) override
+    {
+        lastMinimum = minimumSizeHint();
+        line->setGeometry(rect());
+    }
+
+    // The label's own hiding and showing decide whether the line takes room on the page.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == line && event->type() == QEvent::HideToParent)
+            hide();
+        else if (watched == line && event->type() == QEvent::ShowToParent)
+            show();
+        return false;
+    }
+
+private:
+    QLabel *line;
+    QSize lastMinimum;
+};
+
+SteadyLine::~SteadyLine() = default;
+
 } // namespace
 
 void Window::buildMotion()
@@ -133,7 +192,7 @@ void Window::buildMotion()
         pointerView = view;
 
         motionStatus = label(QString());
-        body->addWidget(motionStatus);
+        body->addWidget(new SteadyLine(motionStatus));
 
         auto *buttons = new QHBoxLayout;
         body->addLayout(buttons);

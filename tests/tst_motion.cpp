@@ -59,6 +59,28 @@ bool crosshairShown(const QImage &image)
     return false;
 }
 
+// Counts the events of one type that reach an object.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *watched, QEvent::Type type, int *count) : type(type), count(count)
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == type)
+            ++*count;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
+    int *count;
+};
+
 } // namespace
 
 class TestMotion : public QObject
@@ -71,6 +93,7 @@ private slots:
     void deviceList();
     void padOnlyOnUserChoice();
     void statusText();
+    void statusLineTakesTheRoomItsTextNeeds();
     void runningGameLocksSettingsOnly();
 
 private:
@@ -253,6 +276,45 @@ void TestMotion::statusText()
     QVERIFY(!motion->motionStatus->text().contains(separator));
     show(*motion, {{"devices", onePad}, {"motionMessage", done}});
     QVERIFY(motion->motionStatus->text().endsWith("\n" + Quilt::status(done)));
+}
+
+void TestMotion::statusLineTakesTheRoomItsTextNeeds()
+{
+    auto motion = motionPage({{"devices", onePad}, {"accel", true}, {"tiltAngle", 5}});
+    motion->show();
+    QVERIFY(QTest::qWaitForWindowExposed(motion.get()));
+    QLabel *status = motion->motionStatus;
+    QWidget *holder = status->parentWidget();
+    QWidget *card = holder->parentWidget();
+    const auto fits = [&] {
+        return status->isVisible() && status->geometry() == holder->rect() &&
+               status->height() >= status->heightForWidth(status->width()) &&
+               holder->geometry().bottom() < motion->calibrateButton->geometry().top();
+    };
+    QTRY_VERIFY(fits());
+    const int oneLine = status->height();
+
+    // New angles alone leave the card's layout alone.
+    QCoreApplication::sendPostedEvents();
+    int layoutRequests = 0;
+    EventCounter counter(card, QEvent::LayoutRequest, &layoutRequests);
+    for (int angle = 6; angle < 12; ++angle) {
+        show(*motion, {{"devices", onePad}, {"accel", true}, {"tiltAngle", angle}});
+        QCoreApplication::sendPostedEvents();
+    }
+    QVERIFY(status->text().endsWith("11.0\u00b0"));
+    QCOMPARE(layoutRequests, 0);
+
+    // A second line pushes the buttons down rather than being cut off.
+    show(*motion, {{"devices", onePad}, {"accel", true}, {"calibrating", true}});
+    QTRY_VERIFY(fits() && status->height() > oneLine);
+
+    // Paused, the line gives its room up; it takes it back afterwards.
+    show(*motion, {{"devices", onePad}, {"previewPaused", true}});
+    QVERIFY(holder->isHidden());
+    show(*motion, {{"devices", onePad}, {"accel", true}});
+    QVERIFY(!holder->isHidden());
+    QTRY_VERIFY(fits());
 }
 
 void TestMotion::runningGameLocksSettingsOnly()
