@@ -150,9 +150,16 @@ public:
     FabricCombo();
     ~FabricCombo() override;
     QSize sizeHint() const override;
+    void showPopup() override;
+    // The drop-down list in the kit's look. Made on first use: building a popup costs more
+    // than the rest of the combo box, and most are never opened.
+    QAbstractItemView *list();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool dressed = false;
 };
 
 // Number field with round sewn minus and plus buttons.

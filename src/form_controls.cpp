@@ -318,16 +318,30 @@ FabricCombo::FabricCombo()
 {
     setCursor(Qt::PointingHandCursor);
     setMinimumHeight(39);
-    auto *list = new QListView;
-    list->setAttribute(Qt::WA_MouseTracking);
-    list->setStyleSheet("QListView {background:#fffbf1;border:1px solid #cfc6ae;padding:3px;"
-                        "outline:0;}");
-    setView(list);
-    // After setView: the view takes the combo box's delegate.
-    setItemDelegate(new FabricChoice(this));
 }
 
 FabricCombo::~FabricCombo() = default;
+
+QAbstractItemView *FabricCombo::list()
+{
+    if (!dressed) {
+        dressed = true;
+        auto *choices = new QListView;
+        choices->setAttribute(Qt::WA_MouseTracking);
+        choices->setStyleSheet("QListView {background:#fffbf1;border:1px solid #cfc6ae;"
+                               "padding:3px;outline:0;}");
+        setView(choices);
+        // After setView: the view takes the combo box's delegate.
+        setItemDelegate(new FabricChoice(this));
+    }
+    return view();
+}
+
+void FabricCombo::showPopup()
+{
+    list();
+    QComboBox::showPopup();
+}
 
 QSize FabricCombo::sizeHint() const
 {

@@ -414,9 +414,9 @@ private slots:
     {
         FabricCombo combo;
         combo.addItems({"Low", "High"});
-        QAbstractItemDelegate *delegate = combo.view()->itemDelegate();
+        QAbstractItemDelegate *delegate = combo.list()->itemDelegate();
         QStyleOptionViewItem option;
-        option.initFrom(combo.view());
+        option.initFrom(combo.list());
         option.rect = QRect(0, 0, 200, 34);
         const QModelIndex index = combo.model()->index(0, 0);
         auto paint = [&](QStyle::State state) {
@@ -470,10 +470,10 @@ private slots:
         QVERIFY(combo.sizeHint().height() >= 40);
         QCOMPARE(combo.minimumHeight(), 39);
         QStyleOptionViewItem option;
-        option.initFrom(combo.view());
+        option.initFrom(combo.list());
         for (int row = 0; row < combo.count(); ++row) {
             const QModelIndex index = combo.model()->index(row, 0);
-            QVERIFY(combo.view()->itemDelegate()->sizeHint(option, index).height() >= 34);
+            QVERIFY(combo.list()->itemDelegate()->sizeHint(option, index).height() >= 34);
         }
 
         LibraryCard card(Page::Saves, "Saves", "");
