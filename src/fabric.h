@@ -76,10 +76,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void sew(QPainter &painter) const;
-
     Page page;
-    QPixmap art;
+    QString artPath; // the home page's concept art; empty on other pages
 };
 
 // Clickable card of the home page's game library.

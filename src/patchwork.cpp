@@ -167,13 +167,19 @@ struct StitchPiece
 };
 using StitchPieces = QList<StitchPiece>;
 
-// Outlines of all the pages' cards and controls fit comfortably; evicted ones are redrawn.
-constexpr int stitchCacheKiB = 6 * 1024;
+// Enough for the outlines of the page on show and its neighbours; evicted ones are redrawn.
+constexpr int stitchCacheKiB = 2 * 1024;
 
 QCache<StitchKey, StitchPieces> &stitchCache()
 {
     static QCache<StitchKey, StitchPieces> cache(stitchCacheKiB);
     return cache;
+}
+
+QCache<StitchKey, bool> &seenStitches()
+{
+    static QCache<StitchKey, bool> seen(1024);
+    return seen;
 }
 
 StitchPieces rasteriseStitch(QSizeF size, QPointF phase, QColor color, int radius, double ratio,
@@ -239,6 +245,12 @@ bool drawCachedStitch(QPainter &painter, QRectF rect, QColor color, int radius)
                         int(std::lround(ratio * 64))};
     StitchPieces *pieces = stitchCache().object(key);
     if (!pieces) {
+        // An outline seen only once (the first frame, a page visited once) is not worth its
+        // memory: it is stroked, and cached when it comes back.
+        if (!seenStitches().remove(key)) {
+            seenStitches().insert(key, new bool(true));
+            return false;
+        }
         auto made = std::make_unique<StitchPieces>(
             rasteriseStitch(rect.size(), phase, color, radius, ratio, margin));
         qsizetype bytes = 0;
@@ -258,44 +270,61 @@ bool drawCachedStitch(QPainter &painter, QRectF rect, QColor color, int radius)
     return true;
 }
 
-// Decoded pictures by file, so rebuilding the home page does not decode its art again. The key
-// carries the file's size and time, so a replaced file is read afresh.
-QPixmap loadArt(const QString &path)
+// The concept art scaled to a banner's picture box, kept across rebuilds of the home page so
+// that neither the decoding nor the smooth scaling is repeated. The key names the file by its
+// path, size and time, so a replaced picture is read afresh.
+QPixmap scaledArt(const QString &path, QSize box, double ratio)
 {
     const QFileInfo file(path);
-    const QString key = QStringLiteral("quilt-art:%1:%2:%3")
+    const QString key = QStringLiteral("quilt-art:%1:%2:%3:%4x%5@%6")
                             .arg(path)
                             .arg(file.size())
-                            .arg(file.lastModified().toMSecsSinceEpoch());
+                            .arg(file.lastModified().toMSecsSinceEpoch())
+                            .arg(box.width())
+                            .arg(box.height())
+                            .arg(ratio);
     QPixmap art;
     if (QPixmapCache::find(key, &art))
         return art;
-    if (art.load(path))
-        QPixmapCache::insert(key, art);
+    if (!art.load(path))
+        return {};
+    art = art.scaled(art.size().scaled(box * ratio, Qt::KeepAspectRatio), Qt::IgnoreAspectRatio,
+                     Qt::SmoothTransformation);
+    art.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, art);
     return art;
 }
 
-// Rendered banners: one for each page seen at the current size fits.
-struct BannerKey
+// One pitch-square tile of the banner's hatch. The lines are drawn on past the tile's edges,
+// so that the antialiased fringes of its neighbours' lines are in it too.
+QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
 {
-    int page;
-    QSize size;
-    int ratio64; // device pixel ratio in 1/64
-    qint64 art;  // the picture's cache key; 0 without one
-    friend bool operator==(const BannerKey &, const BannerKey &) = default;
-};
-
-size_t qHash(const BannerKey &key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.page, key.size.width(), key.size.height(), key.ratio64, key.art);
-}
-
-constexpr int bannerCacheKiB = 4 * 1024;
-
-QCache<BannerKey, QImage> &bannerCache()
-{
-    static QCache<BannerKey, QImage> cache(bannerCacheKiB);
-    return cache;
+    const QString key = QStringLiteral("quilt-hatch:%1:%2:%3:%4")
+                            .arg(pitch)
+                            .arg(falling)
+                            .arg(thread.color().rgba())
+                            .arg(ratio);
+    QPixmap tile;
+    if (QPixmapCache::find(key, &tile))
+        return tile;
+    const int side = int(std::lround(pitch * ratio));
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        painter.setPen(thread);
+        for (int x0 = -2 * pitch; x0 <= 2 * pitch; x0 += pitch) {
+            // x - y = x0 + falling and x + y = x0, across three tiles' height
+            painter.drawLine(
+                QLineF(x0 + falling - pitch, -pitch, x0 + falling + 2 * pitch, 2 * pitch));
+            painter.drawLine(QLineF(x0 + pitch, -pitch, x0 - 2 * pitch, 2 * pitch));
+        }
+    }
+    tile = QPixmap::fromImage(image);
+    QPixmapCache::insert(key, tile);
+    return tile;
 }
 
 } // namespace
@@ -395,13 +424,8 @@ void Linen::paintEvent(QPaintEvent *event)
 Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent), page(page)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    if (page == Page::Play) {
-        // A missing or unreadable concept art falls back to the mascot without a word; if that
-        // fails as well the banner simply has no picture.
-        art = loadArt(QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png"));
-        if (art.isNull())
-            art = loadArt(":/quilt/mascot.png");
-    }
+    if (page == Page::Play)
+        artPath = QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png");
 }
 
 Banner::~Banner() = default;
@@ -409,35 +433,6 @@ Banner::~Banner() = default;
 void Banner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const bool raster =
-        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
-    if (!raster) {
-        sew(painter);
-        return;
-    }
-
-    // The cloth only changes with the page, the size and the picture; a rebuilt page or a
-    // repaint behind a live control reuses it.
-    const double ratio = devicePixelRatio();
-    const BannerKey key{int(page), size(), int(std::lround(ratio * 64)), art.cacheKey()};
-    if (const QImage *cloth = bannerCache().object(key)) {
-        painter.drawImage(QPointF(0, 0), *cloth);
-        return;
-    }
-    auto cloth = std::make_unique<QImage>(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-    cloth->setDevicePixelRatio(ratio);
-    cloth->fill(Qt::transparent);
-    {
-        QPainter sewing(cloth.get());
-        sew(sewing);
-    }
-    painter.drawImage(QPointF(0, 0), *cloth);
-    const int cost = int(cloth->sizeInBytes() / 1024) + 1;
-    bannerCache().insert(key, cloth.release(), cost);
-}
-
-void Banner::sew(QPainter &painter) const
-{
     const int w = width();
     const int h = height();
     const QColor color = pageColor(page);
@@ -458,22 +453,29 @@ void Banner::sew(QPainter &painter) const
     painter.fillPath(card, color);
     painter.setClipPath(card, Qt::ReplaceClip);
 
-    // Plaid hatch: two families of 45 degree lines.
-    painter.setPen(pen(hatchColor, 1.5));
-    for (int x0 = -h; x0 < w + h; x0 += hatchPitch) {
-        painter.drawLine(QLineF(x0, 0, x0 + h, h));
-        painter.drawLine(QLineF(x0, h, x0 + h, 0));
+    // Plaid hatch: two families of 45 degree lines, one pitch apart, the falling ones through
+    // (-h, 0) and the rising ones through (0, 0). The pattern repeats every pitch both ways, so
+    // one tile of it fills the card.
+    {
+        const double ratio = devicePixelRatio();
+        const int falling = ((-h) % hatchPitch + hatchPitch) % hatchPitch;
+        QBrush hatch(hatchTile(hatchPitch, falling, pen(hatchColor, 1.5), ratio));
+        hatch.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+        painter.fillRect(rect(), hatch);
     }
 
     if (page == Page::Play) {
         // Concept art in the bottom-right corner; it may reach above the card, where the clip
-        // cuts it.
+        // cuts it. A missing or unreadable picture falls back to the mascot without a word; if
+        // that fails as well the banner simply has no picture.
+        const QSize box(int(w * 0.59), int(h * 1.065));
+        const double ratio = devicePixelRatio();
+        QPixmap art = scaledArt(artPath, box, ratio);
+        if (art.isNull())
+            art = scaledArt(QStringLiteral(":/quilt/mascot.png"), box, ratio);
         if (!art.isNull()) {
-            const QSize box(int(w * 0.59), int(h * 1.065));
-            const QSize size = art.size().scaled(box, Qt::KeepAspectRatio);
-            const QRectF target(w - size.width() - 10, h - size.height() - 4, size.width(),
-                                size.height());
-            painter.drawPixmap(target, art, QRectF(art.rect()));
+            const QSizeF size = art.deviceIndependentSize();
+            painter.drawPixmap(QPointF(w - size.width() - 10, h - size.height() - 4), art);
         }
     } else {
         // Tilted sewn-on badge with the page glyph.

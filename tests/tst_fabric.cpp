@@ -398,6 +398,23 @@ private slots:
         QCOMPARE(grown.pixelColor(taller.width() / 2, taller.height() - 1).alpha(), 0);
     }
 
+    // The hatch is painted from one tile; its lines must still run where a drawn line would:
+    // falling through (-h, 0) and rising through (0, 0), every 32 px.
+    void bannerHatchLines()
+    {
+        Banner banner(Page::Install, root.path());
+        const QImage image = snapshot(banner, QSize(700, 150)); // -150 mod 32 is 10
+        const QColor cloth = pageColor(Page::Install);
+        for (const QPoint onFalling : {QPoint(112, 70), QPoint(144, 70), QPoint(80, 38)}) {
+            const QColor c = image.pixelColor(onFalling);
+            QVERIFY2(c.red() < cloth.red() - 5, describe(c, cloth).constData());
+        }
+        const QPoint onRising(100, 60); // x + y = 160
+        QVERIFY(image.pixelColor(onRising).red() < cloth.red() - 5);
+        for (const QPoint between : {QPoint(128, 70), QPoint(160, 70)})
+            QVERIFY_COLOR(image, between.x(), between.y(), cloth);
+    }
+
     void onlyTheCurrentTabIsRaised()
     {
         QuiltTabs tabs;
@@ -524,8 +541,9 @@ private slots:
 
         QImage reference = canvas();
         sew(reference, QPainter::CompositionMode_SourceAtop);
-        // Twice: the first paint fills the cache, the second comes from it.
-        for (int pass = 0; pass < 2; ++pass) {
+        // Three times: the first paint strokes, the second fills the cache, the third comes
+        // from it.
+        for (int pass = 0; pass < 3; ++pass) {
             QImage cached = canvas();
             sew(cached, QPainter::CompositionMode_SourceOver);
             int stitched = 0;
