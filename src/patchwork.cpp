@@ -142,8 +142,8 @@ void strokeStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 // Dashing and antialiasing a long outline costs far more than blending a picture of it, and
 // the same outlines are painted over and over (every repaint, every rebuild of a page). So a
 // stitch is rasterised once per size, colour, radius, sub-pixel offset and pixel ratio, and
-// then blitted. Only its rim is kept: a band across the top and bottom deep enough for the
-// corners, and a narrow strip down each side; the inside is transparent anyway.
+// then blitted. Only its rim is kept: the corners, and a narrow strip along each edge; the
+// inside is transparent anyway.
 struct StitchKey
 {
     int width64, height64; // size in 1/64 device pixels
@@ -185,31 +185,53 @@ QCache<StitchKey, bool> &seenStitches()
 StitchPieces rasteriseStitch(QSizeF size, QPointF phase, QColor color, int radius, double ratio,
                              int margin)
 {
-    // The whole outline at the given phase, then cut into rim pieces.
+    // The thread's coverage of the whole outline, one byte a pixel: stroked in one go, as the
+    // dasher shifts the dashes of a stroke that leaves its device.
     const QSize full(int(std::ceil(phase.x() + size.width() * ratio)) + 2 * margin,
                      int(std::ceil(phase.y() + size.height() * ratio)) + 2 * margin);
-    QImage image(full, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage coverage(full, QImage::Format_Alpha8);
+    coverage.fill(Qt::transparent);
     {
-        QPainter painter(&image);
+        QPainter painter(&coverage);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setTransform(
             QTransform(ratio, 0, 0, ratio, margin + phase.x(), margin + phase.y()));
-        strokeStitch(painter, QRectF(QPointF(0, 0), size), color, radius);
+        strokeStitch(painter, QRectF(QPointF(0, 0), size), Qt::black, radius);
     }
-    image.setDevicePixelRatio(ratio); // the copies below keep it
 
-    const int band = int(std::ceil(radius * ratio)) + 2 * margin + 1; // covers a corner
-    const int side = 2 * margin + 1;                                  // covers a straight edge
-    if (full.height() <= 2 * band || full.width() <= 2 * side)
-        return {{QPoint(0, 0), image}};
-    const int middle = full.height() - 2 * band;
-    return {
-        {QPoint(0, 0), image.copy(0, 0, full.width(), band)},
-        {QPoint(0, full.height() - band), image.copy(0, full.height() - band, full.width(), band)},
-        {QPoint(0, band), image.copy(0, band, side, middle)},
-        {QPoint(full.width() - side, band), image.copy(full.width() - side, band, side, middle)},
-    };
+    // The rim pieces in the thread's colour: four corners, and four edges a straight line deep.
+    const int corner = int(std::ceil(radius * ratio)) + 2 * margin + 1;
+    const int line = 2 * margin + 1;
+    const int w = full.width();
+    const int h = full.height();
+    QList<QRect> rims;
+    if (w <= 2 * corner || h <= 2 * corner) {
+        rims = {QRect(QPoint(0, 0), full)};
+    } else {
+        rims = {QRect(0, 0, corner, corner),
+                QRect(w - corner, 0, corner, corner),
+                QRect(0, h - corner, corner, corner),
+                QRect(w - corner, h - corner, corner, corner),
+                QRect(corner, 0, w - 2 * corner, line),
+                QRect(corner, h - line, w - 2 * corner, line),
+                QRect(0, corner, line, h - 2 * corner),
+                QRect(w - line, corner, line, h - 2 * corner)};
+    }
+    const QRgb thread = color.rgb();
+    StitchPieces pieces;
+    for (const QRect &rim : rims) {
+        QImage piece(rim.size(), QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < rim.height(); ++y) {
+            const uchar *alpha = coverage.constScanLine(rim.y() + y) + rim.x();
+            auto *out = reinterpret_cast<QRgb *>(piece.scanLine(y));
+            for (int x = 0; x < rim.width(); ++x)
+                out[x] = qPremultiply(qRgba(qRed(thread), qGreen(thread), qBlue(thread),
+                                            qAlpha(thread) * alpha[x] / 255));
+        }
+        piece.setDevicePixelRatio(ratio);
+        pieces.append({rim.topLeft(), piece});
+    }
+    return pieces;
 }
 
 // Paints the stitch from the cache when the painter only translates onto a raster device;
@@ -291,6 +313,10 @@ QPixmap scaledArt(const QString &path, QSize box, double ratio)
     art = art.scaled(art.size().scaled(box * ratio, Qt::KeepAspectRatio), Qt::IgnoreAspectRatio,
                      Qt::SmoothTransformation);
     art.setDevicePixelRatio(ratio);
+    // Only the latest size is worth keeping: a resized window does not go back.
+    static QString latest;
+    QPixmapCache::remove(latest);
+    latest = key;
     QPixmapCache::insert(key, art);
     return art;
 }
