@@ -1,6 +1,7 @@
 #include "bench_common.h"
 
 #include "startup.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,8 +26,18 @@ void setUpLikeLauncher(QApplication &)
     Quilt::prepareApplication(failedPath);
 }
 
-QWidget *plainPage(int widgets)
+QWidget *plainPage(int widgets, int language)
 {
+    // Catalogue texts in turn, in the page's language.
+    const auto messages = Quilt::catalogue();
+    std::size_t next = 0;
+    auto text = [&] {
+        const Quilt::Message &message = messages[next++ % messages.size()];
+        return QString::fromUtf8(language == 0   ? message.chinese
+                                 : language == 2 ? message.spanish
+                                                 : message.english);
+    };
+
     // Every card takes one frame and one title; every row a row widget, a caption and a button.
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("paper"));
@@ -39,7 +50,7 @@ QWidget *plainPage(int widgets)
         layout->addWidget(card);
         --left;
         if (left > 0) {
-            cardLayout->addWidget(new QLabel(QStringLiteral("Card title")));
+            cardLayout->addWidget(new QLabel(text()));
             --left;
         }
         for (int row = 0; row < 6 && left > 0; ++row) {
@@ -49,11 +60,11 @@ QWidget *plainPage(int widgets)
             cardLayout->addWidget(line);
             --left;
             if (left > 0) {
-                lineLayout->addWidget(new QLabel(QStringLiteral("A setting caption")), 1);
+                lineLayout->addWidget(new QLabel(text()), 1);
                 --left;
             }
             if (left > 0) {
-                lineLayout->addWidget(new QPushButton(QStringLiteral("Change")));
+                lineLayout->addWidget(new QPushButton(text()));
                 --left;
             }
         }

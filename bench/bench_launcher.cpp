@@ -212,7 +212,8 @@ int BenchLauncher::memory(QApplication &app)
         for (const Shown &shown : shownPages) {
             show(*window, shown, language);
             QCoreApplication::processEvents();
-            counts += QString::number(window->pageWidget->findChildren<QWidget *>().size() + 1);
+            counts += QStringLiteral("%1:%2").arg(language).arg(
+                window->pageWidget->findChildren<QWidget *>().size() + 1);
         }
     }
     std::printf("peak %lld\nwidgets %s\n", qlonglong(QuiltBench::peakMemoryKiB()),
@@ -316,7 +317,7 @@ void BenchLauncher::plainPage()
             old->hide();
             old->deleteLater();
         }
-        floorArea->setWidget(QuiltBench::plainPage(widgets));
+        floorArea->setWidget(QuiltBench::plainPage(widgets, language));
         settle();
     }
 }

@@ -2,8 +2,9 @@
 //   quilt-bench-floor first-frame bare          a bare QApplication and one QWidget
 //   quilt-bench-floor first-frame styled N      the launcher's set-up and stylesheets,
 //                                               a plain page of N widgets in a scroll area
-//   quilt-bench-floor memory N...               plain pages of these sizes shown in turn
-//                                               under the stylesheets; prints peak memory
+//   quilt-bench-floor memory L:N...             plain pages of these languages and sizes
+//                                               shown in turn under the stylesheets; prints
+//                                               peak memory
 #include "bench_common.h"
 
 #include <QApplication>
@@ -15,9 +16,12 @@
 
 namespace {
 
+// The launcher starts in English when it has no language file.
+constexpr int englishIndex = 1;
+
 int usage()
 {
-    std::fputs("usage: quilt-bench-floor first-frame bare | first-frame styled N | memory N...\n",
+    std::fputs("usage: quilt-bench-floor first-frame bare | first-frame styled N | memory L:N...\n",
                stderr);
     return 2;
 }
@@ -57,7 +61,7 @@ int main(int argc, char **argv)
     if (args.value(0) == QLatin1String("first-frame") && args.value(1) == QLatin1String("styled")) {
         QuiltBench::setUpLikeLauncher(app);
         Frame frame;
-        frame.scrollArea->setWidget(QuiltBench::plainPage(args.value(2).toInt()));
+        frame.scrollArea->setWidget(QuiltBench::plainPage(args.value(2).toInt(), englishIndex));
         QuiltBench::reportFirstFrame(&frame.window);
         frame.window.show();
         return QApplication::exec();
@@ -66,10 +70,12 @@ int main(int argc, char **argv)
         QuiltBench::setUpLikeLauncher(app);
         Frame frame;
         frame.window.show();
-        for (const QString &count : args.mid(1)) {
+        for (const QString &page : args.mid(1)) {
             if (QWidget *old = frame.scrollArea->takeWidget())
                 old->deleteLater();
-            frame.scrollArea->setWidget(QuiltBench::plainPage(count.toInt()));
+            const QStringList languageAndCount = page.split(QLatin1Char(':'));
+            frame.scrollArea->setWidget(QuiltBench::plainPage(languageAndCount.value(1).toInt(),
+                                                              languageAndCount.value(0).toInt()));
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
