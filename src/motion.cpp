@@ -6,11 +6,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 namespace Quilt {
 
@@ -19,12 +21,25 @@ namespace {
 // The controller selector grows with its longest name up to this width.
 constexpr int maxSelectorWidth = 320;
 
+// The cloth of the card a widget sits on. The stylesheet gives a card its background colour
+// through the card's palette, which its children do not inherit.
+QColor cardCloth(const QWidget *widget)
+{
+    for (const QWidget *above = widget->parentWidget(); above; above = above->parentWidget()) {
+        if (above->objectName() == QLatin1String("card"))
+            return above->palette().window().color();
+    }
+    return widget->palette().window().color();
+}
+
 // Live picture of the selected controller: a line that turns with its tilt and a dot that
 // follows the pointer, over a dashed crosshair. The window writes the members and repaints.
 class PointerView : public QWidget
 {
 public:
-    PointerView() = default;
+    // Opaque: it paints the card's cloth around its frame, so that its 50 repaints a second
+    // do not repaint the card and the linen behind it.
+    PointerView() { setAttribute(Qt::WA_OpaquePaintEvent); }
     ~PointerView() override;
 
     QPointF pointer; // about -1 to +1 per axis, already mirrored for gyro readings
@@ -35,6 +50,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The dashed frame, with the crosshair unless a message is shown. It is repainted 50 times a
+    // second under the moving marks, and dashing it costs more than all the rest.
+    QPixmap backdrop;
+    bool backdropCrosshair = false;
+    QColor backdropCloth;
 };
 
 PointerView::~PointerView() = default;
@@ -61,13 +83,31 @@ void PointerView::paintEvent(QPaintEvent *)
     const QPen tiltPen(QBrush(tiltColor), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
     const QPen dotPen(QBrush(dotOutline), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 
+    // Frame, and the crosshair when there is no message
+    const double ratio = devicePixelRatio();
+    const bool crosshair = message.isEmpty();
+    const QColor cloth = cardCloth(this); // around the frame
+    if (backdrop.deviceIndependentSize() != QSizeF(size()) ||
+        backdrop.devicePixelRatio() != ratio || backdropCrosshair != crosshair ||
+        backdropCloth != cloth) {
+        backdrop = QPixmap(size() * ratio);
+        backdrop.setDevicePixelRatio(ratio);
+        backdrop.fill(cloth);
+        backdropCrosshair = crosshair;
+        backdropCloth = cloth;
+        QPainter cloth(&backdrop);
+        cloth.setRenderHint(QPainter::Antialiasing);
+        cloth.setBrush(frameFill);
+        cloth.setPen(dashedPen);
+        cloth.drawRoundedRect(area, cornerRadius, cornerRadius);
+        if (crosshair) {
+            cloth.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
+            cloth.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
+        }
+    }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-
-    // Frame
-    painter.setBrush(frameFill);
-    painter.setPen(dashedPen);
-    painter.drawRoundedRect(area, cornerRadius, cornerRadius);
+    painter.drawPixmap(QPointF(0, 0), backdrop);
 
     // A message replaces the whole picture
     if (!message.isEmpty()) {
@@ -75,10 +115,6 @@ void PointerView::paintEvent(QPaintEvent *)
         painter.drawText(area, Qt::AlignCenter, message);
         return;
     }
-
-    // Crosshair
-    painter.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
-    painter.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
 
     // Tilt line; the circle marks its right-hand end so the two ends differ
     if (showTilt) {
@@ -114,7 +150,9 @@ public:
         line->setParent(this);
         line->installEventFilter(this);
         setSizePolicy(line->sizePolicy());
-        setHidden(line->isHidden());
+        // It sits on the plain inside of its card and paints that cloth itself, so that a new
+        // text repaints only the line and not the card and the linen behind it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     ~SteadyLine() override;
 
@@ -127,20 +165,22 @@ protected:
     bool event(QEvent *event) override
     {
         if (event->type() == QEvent::LayoutRequest) {
-            // A wider text alone changes nothing: the card gives the line its whole width.
+            // Only the height the text needs at the line's width can change the page: the card
+            // gives the line its whole width whatever the text.
             const int wanted = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
-            if (wanted != height() || minimumSizeHint() != lastMinimum)
+            if (wanted != height())
                 updateGeometry();
-            lastMinimum = minimumSizeHint();
             return true;
         }
         return QWidget::event(event);
     }
 
-    void resizeEvent(QResizeEvent *) override
+    void resizeEvent(QResizeEvent *) override { line->setGeometry(rect()); }
+
+    void paintEvent(QPaintEvent *event) override
     {
-        lastMinimum = minimumSizeHint();
-        line->setGeometry(rect());
+        QPainter painter(this);
+        painter.fillRect(event->rect(), cardCloth(this));
     }
 
     // The label's own hiding and showing decide whether the line takes room on the page.
@@ -155,7 +195,6 @@ protected:
 
 private:
     QLabel *line;
-    QSize lastMinimum;
 };
 
 SteadyLine::~SteadyLine() = default;
@@ -280,6 +319,11 @@ void Window::updateMotion(bool editable)
     // Preview: gyro and mouse readings are drawn mirrored through the centre
     if (pointerView) {
         auto *view = static_cast<PointerView *>(pointerView.data());
+        const auto shown = [view] {
+            return std::tuple(view->pointer, view->tiltAngle, view->showDot, view->showTilt,
+                              view->message);
+        };
+        const auto before = shown();
         const QPointF reading(input.value(QLatin1String("x")).toDouble(),
                               input.value(QLatin1String("y")).toDouble());
         view->pointer = rightStick ? reading : -reading;
@@ -294,7 +338,9 @@ void Window::updateMotion(bool editable)
             view->message = T("No motion sensor data");
         else
             view->message.clear();
-        view->update();
+        // Most replies while the controller rests change nothing on the picture.
+        if (shown() != before)
+            view->update();
     }
 
     // Status: both sensors, the tilt angle, and a line about calibration

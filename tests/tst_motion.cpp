@@ -1,10 +1,13 @@
+#include "startup.h"
 #include "support.h"
 #include "translations.h"
 #include "window.h"
 
+#include <QApplication>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -280,9 +283,23 @@ void TestMotion::statusText()
 
 void TestMotion::statusLineTakesTheRoomItsTextNeeds()
 {
+    // The launcher's stylesheets, for the cards' own cloth.
+    QString sheet;
+    QString failedPath;
+    QVERIFY(Quilt::loadStyleSheets(sheet, failedPath));
+    qApp->setStyleSheet(sheet);
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+
     auto motion = motionPage({{"devices", onePad}, {"accel", true}, {"tiltAngle", 5}});
     motion->show();
-    QVERIFY(QTest::qWaitForWindowExposed(motion.get()));
+    QVERIFY(QTest::qWaitForWindowActive(motion.get()));
+    // Built again while the window is active: the line must not show a window of its own,
+    // which would take the focus away (and slow the polling down).
+    motion->navigate(Page::Controls, false);
+    QCoreApplication::processEvents();
+    for (QWidget *topLevel : QApplication::topLevelWidgets())
+        QVERIFY(topLevel == motion.get() || !topLevel->isVisible());
+    QVERIFY(motion->isActiveWindow());
     QLabel *status = motion->motionStatus;
     QWidget *holder = status->parentWidget();
     QWidget *card = holder->parentWidget();
@@ -293,6 +310,15 @@ void TestMotion::statusLineTakesTheRoomItsTextNeeds()
     };
     QTRY_VERIFY(fits());
     const int oneLine = status->height();
+
+    // The preview and the line paint the card's cloth themselves, in the card's colour.
+    {
+        const QImage image = card->grab().toImage();
+        const QColor cloth = image.pixelColor(card->width() - 6, holder->y() - 10);
+        QCOMPARE(cloth, QColor::fromString("#fffdf6"));
+        QCOMPARE(image.pixelColor(motion->pointerView->mapTo(card, QPoint(1, 1))), cloth);
+        QCOMPARE(image.pixelColor(holder->mapTo(card, QPoint(holder->width() - 2, 2))), cloth);
+    }
 
     // New angles alone leave the card's layout alone.
     QCoreApplication::sendPostedEvents();
