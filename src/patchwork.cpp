@@ -108,13 +108,22 @@ void glyph(QPainter &painter, Page page)
     }
 }
 
-// Icon of a library card: the page glyph on a stitched tile of the page colour.
-QIcon cardIcon(Page page, QColor color)
+// Icon of a library card: the page glyph on a stitched tile of the page colour, at a card's
+// icon size. Kept, since cards are repainted far more often than their icons change.
+QPixmap cardIcon(Page page, QColor color, int size, double ratio)
 {
     const QRectF tile(1, 1, 46, 46); // inside the 48 x 48 design box
     const QRectF seam(4, 4, 40, 40);
 
-    QPixmap pixmap(96, 96);
+    const QString key = QStringLiteral("quilt-card-icon:%1:%2:%3@%4")
+                            .arg(int(page))
+                            .arg(color.rgba())
+                            .arg(size)
+                            .arg(ratio);
+    QPixmap icon;
+    if (QPixmapCache::find(key, &icon))
+        return icon;
+    QPixmap pixmap(96, 96); // the design box at twice its size
     pixmap.setDevicePixelRatio(2);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -125,7 +134,11 @@ QIcon cardIcon(Page page, QColor color)
     drawStitch(painter, seam, color.darker(128), 9);
     glyph(painter, page);
     painter.end();
-    return QIcon(pixmap);
+    const int pixels = int(std::lround(size * ratio));
+    icon = pixmap.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    icon.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, icon);
+    return icon;
 }
 
 // The running stitch itself: a dashed, round-capped outline. The dash pattern is in units of
@@ -569,9 +582,8 @@ void LibraryCard::paintEvent(QPaintEvent *)
     painter.drawRoundedRect(face, faceRadius, faceRadius);
 
     // Icon tile.
-    cardIcon(page, color)
-        .paint(&painter, QRect(iconX, (h - iconSize) / 2, iconSize, iconSize), Qt::AlignCenter,
-               QIcon::Normal, QIcon::Off);
+    painter.drawPixmap(QPointF(iconX, (h - iconSize) / 2),
+                       cardIcon(page, color, iconSize, devicePixelRatio()));
 
     // Title.
     QFont font = this->font();
