@@ -230,7 +230,7 @@ StitchPieces rasteriseStitch(QSizeF size, QPointF phase, QColor color, int radiu
                 QRect(0, corner, line, h - 2 * corner),
                 QRect(w - line, corner, line, h - 2 * corner)};
     }
-    const QRgb thread = color.rgb();
+    const QRgb thread = color.rgba();
     StitchPieces pieces;
     for (const QRect &rim : rims) {
         QImage piece(rim.size(), QImage::Format_ARGB32_Premultiplied);

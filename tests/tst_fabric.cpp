@@ -507,12 +507,18 @@ private slots:
         QTest::addColumn<int>("radius");
         QTest::addColumn<QPointF>("shift");
         QTest::addColumn<double>("ratio");
-        QTest::newRow("large card") << QRectF(8, 8, 420, 150) << 18 << QPointF() << 1.0;
-        QTest::newRow("short control") << QRectF(4, 4, 120, 22) << 7 << QPointF() << 1.0;
-        QTest::newRow("half-pixel rect") << QRectF(5.5, 3.5, 200, 60) << 11 << QPointF() << 1.0;
+        QTest::addColumn<QColor>("thread");
+        const QColor brown = hex("#a4805c");
+        QTest::newRow("large card") << QRectF(8, 8, 420, 150) << 18 << QPointF() << 1.0 << brown;
+        QTest::newRow("short control") << QRectF(4, 4, 120, 22) << 7 << QPointF() << 1.0 << brown;
+        QTest::newRow("half-pixel rect")
+            << QRectF(5.5, 3.5, 200, 60) << 11 << QPointF() << 1.0 << brown;
         QTest::newRow("translated painter")
-            << QRectF(8, 8, 300, 90) << 9 << QPointF(17.25, 3) << 1.0;
-        QTest::newRow("double density") << QRectF(8, 8, 300, 90) << 18 << QPointF(1, 2) << 2.0;
+            << QRectF(8, 8, 300, 90) << 9 << QPointF(17.25, 3) << 1.0 << brown;
+        QTest::newRow("double density")
+            << QRectF(8, 8, 300, 90) << 18 << QPointF(1, 2) << 2.0 << brown;
+        QTest::newRow("translucent thread")
+            << QRectF(8, 8, 300, 90) << 9 << QPointF() << 1.0 << hex("#80a4805c");
     }
 
     void cachedStitchMatchesTheStroke()
@@ -521,8 +527,8 @@ private slots:
         QFETCH(int, radius);
         QFETCH(QPointF, shift);
         QFETCH(double, ratio);
+        QFETCH(QColor, thread);
         const QColor cloth = hex("#f4e2c4");
-        const QColor thread = hex("#a4805c");
         const QSize size(480, 200);
 
         auto canvas = [&] {
