@@ -95,14 +95,14 @@ void PointerView::paintEvent(QPaintEvent *)
         backdrop.fill(cloth);
         backdropCrosshair = crosshair;
         backdropCloth = cloth;
-        QPainter cloth(&backdrop);
-        cloth.setRenderHint(QPainter::Antialiasing);
-        cloth.setBrush(frameFill);
-        cloth.setPen(dashedPen);
-        cloth.drawRoundedRect(area, cornerRadius, cornerRadius);
+        QPainter frame(&backdrop);
+        frame.setRenderHint(QPainter::Antialiasing);
+        frame.setBrush(frameFill);
+        frame.setPen(dashedPen);
+        frame.drawRoundedRect(area, cornerRadius, cornerRadius);
         if (crosshair) {
-            cloth.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
-            cloth.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
+            frame.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
+            frame.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
         }
     }
     QPainter painter(this);
