@@ -77,7 +77,9 @@ protected:
 
 private:
     Page page;
-    QString artPath; // the home page's concept art; empty on other pages
+    // The home page's picture: the concept art, or the mascot once that failed; empty on other
+    // pages.
+    QString artPath;
 };
 
 // Clickable card of the home page's game library.

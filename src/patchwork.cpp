@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QIcon>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -23,6 +22,19 @@ namespace {
 
 using paint::hex;
 using paint::pen;
+
+// A picture kept in Qt's pixmap cache (which goes with the application, never after it),
+// made on the first request for its key. A picture that cannot be made is not kept.
+template <typename Make> QPixmap cachedPixmap(const QString &key, Make make)
+{
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    pixmap = make();
+    if (!pixmap.isNull())
+        QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
 
 // One integer line through the line-list overload, so every glyph stroke rasterises the same way.
 void line(QPainter &painter, int x1, int y1, int x2, int y2)
@@ -120,25 +132,23 @@ QPixmap cardIcon(Page page, QColor color, int size, double ratio)
                             .arg(color.rgba())
                             .arg(size)
                             .arg(ratio);
-    QPixmap icon;
-    if (QPixmapCache::find(key, &icon))
+    return cachedPixmap(key, [&] {
+        QPixmap pixmap(96, 96); // the design box at twice its size
+        pixmap.setDevicePixelRatio(2);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(color);
+        painter.setPen(pen(color.darker(116), 1));
+        painter.drawRoundedRect(tile, 13, 13);
+        drawStitch(painter, seam, color.darker(128), 9);
+        glyph(painter, page);
+        painter.end();
+        const int pixels = int(std::lround(size * ratio));
+        QPixmap icon = pixmap.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        icon.setDevicePixelRatio(ratio);
         return icon;
-    QPixmap pixmap(96, 96); // the design box at twice its size
-    pixmap.setDevicePixelRatio(2);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(color);
-    painter.setPen(pen(color.darker(116), 1));
-    painter.drawRoundedRect(tile, 13, 13);
-    drawStitch(painter, seam, color.darker(128), 9);
-    glyph(painter, page);
-    painter.end();
-    const int pixels = int(std::lround(size * ratio));
-    icon = pixmap.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    icon.setDevicePixelRatio(ratio);
-    QPixmapCache::insert(key, icon);
-    return icon;
+    });
 }
 
 // The running stitch itself: a dashed, round-capped outline. The dash pattern is in units of
@@ -318,20 +328,19 @@ QPixmap scaledArt(const QString &path, QSize box, double ratio)
                             .arg(box.width())
                             .arg(box.height())
                             .arg(ratio);
-    QPixmap art;
-    if (QPixmapCache::find(key, &art))
+    return cachedPixmap(key, [&] {
+        QPixmap art;
+        if (!art.load(path))
+            return art;
+        art = art.scaled(art.size().scaled(box * ratio, Qt::KeepAspectRatio), Qt::IgnoreAspectRatio,
+                         Qt::SmoothTransformation);
+        art.setDevicePixelRatio(ratio);
+        // Only the latest size is worth keeping: a resized window does not go back.
+        static QString latest;
+        QPixmapCache::remove(latest);
+        latest = key;
         return art;
-    if (!art.load(path))
-        return {};
-    art = art.scaled(art.size().scaled(box * ratio, Qt::KeepAspectRatio), Qt::IgnoreAspectRatio,
-                     Qt::SmoothTransformation);
-    art.setDevicePixelRatio(ratio);
-    // Only the latest size is worth keeping: a resized window does not go back.
-    static QString latest;
-    QPixmapCache::remove(latest);
-    latest = key;
-    QPixmapCache::insert(key, art);
-    return art;
+    });
 }
 
 // One pitch-square tile of the banner's hatch. The lines are drawn on past the tile's edges,
@@ -343,13 +352,10 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
                             .arg(falling)
                             .arg(thread.color().rgba())
                             .arg(ratio);
-    QPixmap tile;
-    if (QPixmapCache::find(key, &tile))
-        return tile;
-    const int side = int(std::lround(pitch * ratio));
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
+    return cachedPixmap(key, [&] {
+        const int side = int(std::lround(pitch * ratio));
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(ratio, ratio);
@@ -360,10 +366,9 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
                 QLineF(x0 + falling - pitch, -pitch, x0 + falling + 2 * pitch, 2 * pitch));
             painter.drawLine(QLineF(x0 + pitch, -pitch, x0 - 2 * pitch, 2 * pitch));
         }
-    }
-    tile = QPixmap::fromImage(image);
-    QPixmapCache::insert(key, tile);
-    return tile;
+        painter.end();
+        return QPixmap::fromImage(image);
+    });
 }
 
 } // namespace
@@ -440,21 +445,18 @@ void Linen::paintEvent(QPaintEvent *event)
 
     // One cell of the weave, repeated: every live update of a page widget repaints the linen
     // behind it, and drawing a hundred translucent lines each time made polling costly.
-    // The cell lives in Qt's pixmap cache, which goes with the application, never after it.
     const qreal ratio = devicePixelRatioF();
-    const QString key = QStringLiteral("quilt-linen-cell-%1").arg(ratio);
-    QPixmap tile;
-    if (!QPixmapCache::find(key, &tile)) {
-        tile = QPixmap(QSize(pitch, pitch) * ratio);
-        tile.setDevicePixelRatio(ratio);
-        tile.fill(cloth);
-        QPainter cell(&tile);
-        cell.setPen(weave);
-        cell.drawLine(QLine(0, 0, 0, pitch));
-        cell.drawLine(QLine(0, 0, pitch, 0));
-        cell.end();
-        QPixmapCache::insert(key, tile);
-    }
+    const QPixmap tile = cachedPixmap(QStringLiteral("quilt-linen-cell-%1").arg(ratio), [&] {
+        QPixmap cell(QSize(pitch, pitch) * ratio);
+        cell.setDevicePixelRatio(ratio);
+        cell.fill(cloth);
+        QPainter painter(&cell);
+        painter.setPen(weave);
+        painter.drawLine(QLine(0, 0, 0, pitch));
+        painter.drawLine(QLine(0, 0, pitch, 0));
+        painter.end();
+        return cell;
+    });
     QPainter painter(this);
     const QRect exposed = event->rect();
     painter.drawTiledPixmap(exposed, tile, QPoint(exposed.left() % pitch, exposed.top() % pitch));
@@ -509,9 +511,12 @@ void Banner::paintEvent(QPaintEvent *)
         // that fails as well the banner simply has no picture.
         const QSize box(int(w * 0.59), int(h * 1.065));
         const double ratio = devicePixelRatio();
+        const QString mascot = QStringLiteral(":/quilt/mascot.png");
         QPixmap art = scaledArt(artPath, box, ratio);
-        if (art.isNull())
-            art = scaledArt(QStringLiteral(":/quilt/mascot.png"), box, ratio);
+        if (art.isNull() && artPath != mascot) {
+            artPath = mascot; // not tried again on every paint
+            art = scaledArt(artPath, box, ratio);
+        }
         if (!art.isNull()) {
             const QSizeF size = art.deviceIndependentSize();
             painter.drawPixmap(QPointF(w - size.width() - 10, h - size.height() - 4), art);
