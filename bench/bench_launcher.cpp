@@ -21,6 +21,8 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -94,6 +96,19 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for the given time; returns this process's CPU share in percent and the
+// replies counted meanwhile per second.
+std::pair<double, double> cpuShareAndRate(int seconds, const int &replies)
+{
+    const double before = cpuSeconds();
+    const int repliesBefore = replies;
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(seconds * 1000);
+    const double elapsed = wall.nsecsElapsed() / 1e9;
+    return {(cpuSeconds() - before) / elapsed * 100, (replies - repliesBefore) / elapsed};
 }
 
 void result(const QString &name, double value, const char *unit)
@@ -366,12 +381,7 @@ void BenchLauncher::pollCpu()
         QVERIFY(QTest::qWaitForWindowActive(&live));
         int replies = 0;
         connect(&live.process, &QProcess::readyReadStandardOutput, this, [&] { ++replies; });
-        const double before = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        QTest::qWait(seconds * 1000);
-        launcherShare = (cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9) * 100;
-        launcherRate = replies / (wall.nsecsElapsed() / 1e9);
+        std::tie(launcherShare, launcherRate) = cpuShareAndRate(seconds, replies);
     }
 
     // A bare QProcess poll loop at the same rate: one poll outstanding, every 20 ms
@@ -403,12 +413,7 @@ void BenchLauncher::pollCpu()
                           "\n");
         });
         timer.start();
-        const double before = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        QTest::qWait(seconds * 1000);
-        floorShare = (cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9) * 100;
-        floorRate = replies / (wall.nsecsElapsed() / 1e9);
+        std::tie(floorShare, floorRate) = cpuShareAndRate(seconds, replies);
         timer.stop();
         service.closeWriteChannel();
         service.waitForFinished(3000);
