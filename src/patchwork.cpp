@@ -442,24 +442,32 @@ void Linen::paintEvent(QPaintEvent *event)
     const int pitch = 7; // the same grid as the dialogs' linen tile
     const QColor cloth = hex("#f8f4e9");
     const QColor weave(152, 118, 76, 15); // a brown at alpha 15
+    // The tile holds many cells of the weave: Qt blends a tiled fill one tile width at a
+    // time, so a tile one cell wide cost a call per 7 pixels of every row.
+    const QSize cells(40, 4);
+    const QSize tileSize = cells * pitch;
 
-    // One cell of the weave, repeated: every live update of a page widget repaints the linen
+    // One tile of the weave, repeated: every live update of a page widget repaints the linen
     // behind it, and drawing a hundred translucent lines each time made polling costly.
     const qreal ratio = devicePixelRatioF();
-    const QPixmap tile = cachedPixmap(QStringLiteral("quilt-linen-cell-%1").arg(ratio), [&] {
-        QPixmap cell(QSize(pitch, pitch) * ratio);
-        cell.setDevicePixelRatio(ratio);
-        cell.fill(cloth);
-        QPainter painter(&cell);
+    const QPixmap tile = cachedPixmap(QStringLiteral("quilt-linen-tile-%1").arg(ratio), [&] {
+        QPixmap pixmap(tileSize * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(cloth);
+        QPainter painter(&pixmap);
         painter.setPen(weave);
-        painter.drawLine(QLine(0, 0, 0, pitch));
-        painter.drawLine(QLine(0, 0, pitch, 0));
+        for (int x = 0; x < tileSize.width(); x += pitch)
+            painter.drawLine(QLine(x, 0, x, tileSize.height()));
+        for (int y = 0; y < tileSize.height(); y += pitch)
+            painter.drawLine(QLine(0, y, tileSize.width(), y));
         painter.end();
-        return cell;
+        return pixmap;
     });
     QPainter painter(this);
     const QRect exposed = event->rect();
-    painter.drawTiledPixmap(exposed, tile, QPoint(exposed.left() % pitch, exposed.top() % pitch));
+    painter.drawTiledPixmap(
+        exposed, tile,
+        QPoint(exposed.left() % tileSize.width(), exposed.top() % tileSize.height()));
 }
 
 Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent), page(page)
