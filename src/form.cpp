@@ -8,6 +8,10 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <QMovie>
+
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 
@@ -51,11 +55,62 @@ int configuredInt(const QJsonValue &value)
     return int(number);
 }
 
+// A wrapped label that remembers its last few heights. Layouts ask a wrapped label for its
+// height at several widths on every pass, and QLabel shapes its text anew for each answer;
+// the answer only depends on what the key below holds, so it is checked on every call
+// rather than relying on a notification when the text or font changes.
+class WrappedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    int heightForWidth(int width) const override
+    {
+        if (!pixmap().isNull() || movie())
+            return QLabel::heightForWidth(width);
+        // The screen's resolution changes the metrics of the same font.
+        const Key key{text(),       font(),           contentsMargins(), margin(),
+                      indent(),     int(alignment()), int(textFormat()), wordWrap(),
+                      logicalDpiY()};
+        if (!primed || !(key == known)) {
+            known = key;
+            primed = true;
+            heights.fill({-1, 0});
+        }
+        for (const auto &[cachedWidth, height] : heights) {
+            if (cachedWidth == width)
+                return height;
+        }
+        const int height = QLabel::heightForWidth(width);
+        std::rotate(heights.rbegin(), heights.rbegin() + 1, heights.rend());
+        heights.front() = {width, height};
+        return height;
+    }
+
+private:
+    struct Key
+    {
+        QString text;
+        QFont font;
+        QMargins contents;
+        int margin = 0;
+        int indent = 0;
+        int alignment = 0;
+        int format = 0;
+        bool wrap = false;
+        int dpi = 0;
+        bool operator==(const Key &) const = default;
+    };
+    mutable Key known;
+    mutable bool primed = false;
+    mutable std::array<std::pair<int, int>, 4> heights{}; // width, height; -1 width is empty
+};
+
 } // namespace
 
 QLabel *Window::label(const QString &text, const char *objectName)
 {
-    auto *result = new QLabel(text);
+    auto *result = new WrappedLabel(text);
     // Texts from the service may hold angle brackets; they are never markup.
     result->setTextFormat(Qt::PlainText);
     if (objectName)

@@ -23,6 +23,7 @@ private slots:
     void init();
     void cleanup();
     void labelIsPlainText();
+    void labelHeightFollowsItsText();
     void cardHeader();
     void rowAndHelp();
     void fieldAndAction();
@@ -63,6 +64,48 @@ void TestForm::labelIsPlainText()
     QVERIFY(plain->objectName().isEmpty());
     std::unique_ptr<QLabel> named(Window::label(QStringLiteral("x"), "soft"));
     QCOMPARE(named->objectName(), QStringLiteral("soft"));
+}
+
+// A label remembers its heights; after any change that moves the text it must answer as a
+// fresh label would, at every width it was asked before.
+void TestForm::labelHeightFollowsItsText()
+{
+    const QString words = QStringLiteral("Point the launcher at the folder that holds the game.");
+    std::unique_ptr<QLabel> cached(Window::label(words));
+    QLabel fresh;
+    fresh.setTextFormat(Qt::PlainText);
+    fresh.setWordWrap(true);
+    const int widths[] = {60, 140, 320, 900, 140, 60};
+    auto sameHeights = [&](const char *what) {
+        for (int width : widths) {
+            if (cached->heightForWidth(width) != fresh.heightForWidth(width))
+                qWarning("%s at width %d", what, width);
+            QCOMPARE(cached->heightForWidth(width), fresh.heightForWidth(width));
+        }
+    };
+    auto change = [&](auto &&edit) {
+        edit(*cached);
+        edit(fresh);
+    };
+
+    change([&](QLabel &l) { l.setText(words); });
+    sameHeights("first text");
+    change([&](QLabel &l) { l.setText(words + QLatin1Char(' ') + words); });
+    sameHeights("longer text");
+    change([](QLabel &l) {
+        QFont font = l.font();
+        font.setPixelSize(31);
+        l.setFont(font);
+    });
+    sameHeights("larger font");
+    change([](QLabel &l) { l.setMargin(9); });
+    sameHeights("margin");
+    change([](QLabel &l) { l.setContentsMargins(4, 12, 30, 2); });
+    sameHeights("contents margins");
+    change([](QLabel &l) { l.setIndent(40); });
+    sameHeights("indent");
+    change([](QLabel &l) { l.setWordWrap(false); });
+    sameHeights("no wrap");
 }
 
 void TestForm::cardHeader()
