@@ -343,10 +343,12 @@ QPixmap scaledArt(const QString &path, QSize box, double ratio)
     });
 }
 
-// One pitch-square tile of the banner's hatch. The lines are drawn on past the tile's edges,
-// so that the antialiased fringes of its neighbours' lines are in it too.
+// One tile of the banner's hatch, a pitch high and several pitches wide: Qt blends a tiled
+// fill one tile width at a time. The lines are drawn on past the tile's edges, so that the
+// antialiased fringes of its neighbours' lines are in it too.
 QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
 {
+    const int across = 8;
     const QString key = QStringLiteral("quilt-hatch:%1:%2:%3:%4")
                             .arg(pitch)
                             .arg(falling)
@@ -354,13 +356,13 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
                             .arg(ratio);
     return cachedPixmap(key, [&] {
         const int side = int(std::lround(pitch * ratio));
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        QImage image(side * across, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(ratio, ratio);
         painter.setPen(thread);
-        for (int x0 = -2 * pitch; x0 <= 2 * pitch; x0 += pitch) {
+        for (int x0 = -2 * pitch; x0 <= (across + 1) * pitch; x0 += pitch) {
             // x - y = x0 + falling and x + y = x0, across three tiles' height
             painter.drawLine(
                 QLineF(x0 + falling - pitch, -pitch, x0 + falling + 2 * pitch, 2 * pitch));

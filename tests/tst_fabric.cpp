@@ -405,13 +405,17 @@ private slots:
         Banner banner(Page::Install, root.path());
         const QImage image = snapshot(banner, QSize(700, 150)); // -150 mod 32 is 10
         const QColor cloth = pageColor(Page::Install);
-        for (const QPoint onFalling : {QPoint(112, 70), QPoint(144, 70), QPoint(80, 38)}) {
+        // Points one tile width (256) further right as well: the tile must repeat seamlessly.
+        for (const QPoint onFalling : {QPoint(112, 70), QPoint(144, 70), QPoint(80, 38),
+                                       QPoint(368, 70), QPoint(400, 70), QPoint(272, 6)}) {
             const QColor c = image.pixelColor(onFalling);
             QVERIFY2(c.red() < cloth.red() - 5, describe(c, cloth).constData());
         }
         const QPoint onRising(100, 60); // x + y = 160
         QVERIFY(image.pixelColor(onRising).red() < cloth.red() - 5);
-        for (const QPoint between : {QPoint(128, 70), QPoint(160, 70)})
+        QVERIFY(image.pixelColor(onRising + QPoint(256, 0)).red() < cloth.red() - 5);
+        for (const QPoint between :
+             {QPoint(128, 70), QPoint(160, 70), QPoint(384, 70), QPoint(256, 70)})
             QVERIFY_COLOR(image, between.x(), between.y(), cloth);
     }
 
