@@ -13,6 +13,8 @@
 #include <QColor>
 #include <QPen>
 
+#include <functional>
+
 class QPainter;
 
 namespace Quilt {
@@ -29,6 +31,13 @@ inline QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
 {
     return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
 }
+// Paints what `draw` paints inside `area` (logical, whole pixels) from a picture kept under
+// `key`, which must name everything the drawing depends on apart from the area's size and the
+// pixel ratio. Antialiasing a rounded outline costs far more than blending a picture of it.
+// Painters that cannot take a plain blit (scaled, rotated, at a fractional offset, at
+// partial opacity, in another composition mode, or not raster) are drawn on directly.
+void drawKept(QPainter &painter, QRect area, const QString &key,
+              const std::function<void(QPainter &)> &draw);
 } // namespace paint
 
 // The window's pages. The value indexes the page titles, glyphs, colours and preview names.

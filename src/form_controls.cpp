@@ -14,6 +14,7 @@ namespace Quilt {
 
 namespace {
 
+using paint::drawKept;
 using paint::hex;
 using paint::pen;
 
@@ -22,11 +23,16 @@ QRectF drawField(QPainter &painter, const QWidget &widget)
 {
     const QRectF frame(1, 1, widget.width() - 2, widget.height() - 3);
     const double radius = 10;
+    const bool disabled = widget.testAttribute(Qt::WA_Disabled);
+    const bool focused = widget.hasFocus();
 
-    painter.setBrush(hex(widget.testAttribute(Qt::WA_Disabled) ? "#eeeae0" : "#fffcf1"));
-    painter.setPen(widget.hasFocus() ? pen(hex("#b4778d"), 2) : pen(hex("#cbc2aa"), 1));
-    painter.drawRoundedRect(frame, radius, radius);
-    drawStitch(painter, frame.adjusted(4, 4, -4, -4), hex("#d9cfb8"), 7);
+    const QString key = QStringLiteral("quilt-field:%1:%2").arg(disabled).arg(focused);
+    drawKept(painter, widget.rect(), key, [&](QPainter &on) {
+        on.setBrush(hex(disabled ? "#eeeae0" : "#fffcf1"));
+        on.setPen(focused ? pen(hex("#b4778d"), 2) : pen(hex("#cbc2aa"), 1));
+        on.drawRoundedRect(frame, radius, radius);
+        drawStitch(on, frame.adjusted(4, 4, -4, -4), hex("#d9cfb8"), 7);
+    });
     return frame;
 }
 
@@ -274,13 +280,22 @@ void FabricButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Lip, face and seam.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(border);
-    painter.drawRoundedRect(frame.translated(0, lipDepth), radius, radius);
-    painter.setPen(outline);
-    painter.setBrush(face);
-    painter.drawRoundedRect(frame, radius, radius);
-    drawStitch(painter, frame.adjusted(5, 5, -5, -5), seam, seamRadius);
+    const QString key = QStringLiteral("quilt-button:%1:%2:%3:%4:%5:%6")
+                            .arg(primary)
+                            .arg(top)
+                            .arg(face.rgba())
+                            .arg(border.rgba())
+                            .arg(outline.color().rgba())
+                            .arg(outline.widthF());
+    drawKept(painter, rect(), key, [&](QPainter &on) {
+        on.setPen(Qt::NoPen);
+        on.setBrush(border);
+        on.drawRoundedRect(frame.translated(0, lipDepth), radius, radius);
+        on.setPen(outline);
+        on.setBrush(face);
+        on.drawRoundedRect(frame, radius, radius);
+        drawStitch(on, frame.adjusted(5, 5, -5, -5), seam, seamRadius);
+    });
 
     QFont font = this->font();
     if (primary) {

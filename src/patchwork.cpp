@@ -20,6 +20,7 @@ namespace Quilt {
 
 namespace {
 
+using paint::drawKept;
 using paint::hex;
 using paint::pen;
 
@@ -375,6 +376,37 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
 
 } // namespace
 
+void paint::drawKept(QPainter &painter, QRect area, const QString &key,
+                     const std::function<void(QPainter &)> &draw)
+{
+    const QTransform &world = painter.worldTransform();
+    const bool blittable =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
+        painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
+        painter.opacity() == 1.0 && world.type() <= QTransform::TxTranslate &&
+        world.dx() == std::trunc(world.dx()) && world.dy() == std::trunc(world.dy());
+    if (!blittable || area.isEmpty()) {
+        draw(painter);
+        return;
+    }
+    const double ratio = painter.device()->devicePixelRatio();
+    const QString fullKey =
+        QStringLiteral("%1:%2x%3@%4").arg(key).arg(area.width()).arg(area.height()).arg(ratio);
+    const QPixmap picture = cachedPixmap(fullKey, [&] {
+        QPixmap pixmap(area.size() * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter kept(&pixmap);
+        kept.setRenderHints(painter.renderHints());
+        kept.setFont(painter.font());
+        kept.translate(-area.topLeft());
+        draw(kept);
+        kept.end();
+        return pixmap;
+    });
+    painter.drawPixmap(area.topLeft(), picture);
+}
+
 void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 {
     if (!drawCachedStitch(painter, rect, color, radius))
@@ -532,22 +564,31 @@ void Banner::paintEvent(QPaintEvent *)
             painter.drawPixmap(QPointF(w - size.width() - 10, h - size.height() - 4), art);
         }
     } else {
-        // Tilted sewn-on badge with the page glyph.
-        painter.save();
-        painter.translate(badgeCentre);
-        painter.rotate(badgeTilt);
-        painter.translate(-34, -34);
-        painter.scale(badgeScale, badgeScale);
-        painter.setBrush(hex("#fff9eb"));
-        painter.setPen(pen(color.darker(120), 1));
-        painter.drawRoundedRect(QRectF(0, 0, 48, 48), 12, 12);
-        drawStitch(painter, QRectF(3, 3, 42, 42), color.darker(145), 9);
-        glyph(painter, page);
-        painter.restore();
+        // Tilted sewn-on badge with the page glyph, and two buttons beside it, pink above
+        // right and yellow below left. The group reaches at most 56 px across and 45 px up or
+        // down from the badge's centre; it is kept as a picture since the tilt rules out the
+        // stitch cache.
+        const QRect group(QPoint(int(badgeCentre.x()) - 60, int(std::floor(badgeCentre.y())) - 48),
+                          QSize(120, 96));
+        const QString key = QStringLiteral("quilt-badge:%1:%2")
+                                .arg(int(page))
+                                .arg(badgeCentre.y() - std::floor(badgeCentre.y()));
+        drawKept(painter, group, key, [&](QPainter &on) {
+            on.save();
+            on.translate(badgeCentre);
+            on.rotate(badgeTilt);
+            on.translate(-34, -34);
+            on.scale(badgeScale, badgeScale);
+            on.setBrush(hex("#fff9eb"));
+            on.setPen(pen(color.darker(120), 1));
+            on.drawRoundedRect(QRectF(0, 0, 48, 48), 12, 12);
+            drawStitch(on, QRectF(3, 3, 42, 42), color.darker(145), 9);
+            glyph(on, page);
+            on.restore();
 
-        // Two buttons beside the badge, pink above right and yellow below left.
-        drawButtonPatch(painter, badgeCentre + QPointF(42, -20), 10, hex("#edb3bf"));
-        drawButtonPatch(painter, badgeCentre + QPointF(-45, 17), 7, hex("#e5c079"));
+            drawButtonPatch(on, badgeCentre + QPointF(42, -20), 10, hex("#edb3bf"));
+            drawButtonPatch(on, badgeCentre + QPointF(-45, 17), 7, hex("#e5c079"));
+        });
     }
 
     // Edge seam, 7 px inside the card.

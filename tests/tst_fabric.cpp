@@ -573,6 +573,66 @@ private slots:
         }
     }
 
+    // A kept picture looks like the drawing it stands for, and is drawn only once where the
+    // painter allows a plain blit; other painters draw every time.
+    void keptDrawingMatchesTheDirectOne_data()
+    {
+        QTest::addColumn<QTransform>("transform");
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("plain") << QTransform() << 1.0 << true;
+        QTest::newRow("whole-pixel offset") << QTransform::fromTranslate(13, 7) << 1.0 << true;
+        QTest::newRow("double density") << QTransform::fromTranslate(3, 5) << 2.0 << true;
+        QTest::newRow("half-pixel offset") << QTransform::fromTranslate(13.5, 7) << 1.0 << false;
+        QTest::newRow("rotated") << QTransform().rotate(3) << 1.0 << false;
+    }
+
+    void keptDrawingMatchesTheDirectOne()
+    {
+        QFETCH(QTransform, transform);
+        QFETCH(double, ratio);
+        QFETCH(bool, kept);
+        const QColor cloth = hex("#f5efdf");
+        const QRect area(10, 6, 150, 44);
+        const QString key = QStringLiteral("test-kept:%1").arg(QTest::currentDataTag());
+        int drawn = 0;
+        auto face = [&](QPainter &on) {
+            ++drawn;
+            on.setBrush(hex("#f6e5e6"));
+            on.setPen(paint::pen(hex("#9b5670"), 2));
+            on.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -3), 10, 10);
+            drawStitch(on, QRectF(area).adjusted(6, 6, -6, -8), hex("#c5bca7"), 6);
+        };
+        auto paint = [&](QPainter::CompositionMode mode) {
+            QImage image(QSize(200, 80) * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(cloth);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setTransform(transform);
+            // Over opaque cloth, SourceAtop looks like SourceOver but rules out the blit.
+            painter.setCompositionMode(mode);
+            paint::drawKept(painter, area, key, face);
+            return image;
+        };
+
+        const QImage direct = paint(QPainter::CompositionMode_SourceAtop);
+        QCOMPARE(drawn, 1);
+        for (int pass = 0; pass < 2; ++pass) {
+            const QImage image = paint(QPainter::CompositionMode_SourceOver);
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor want = direct.pixelColor(x, y);
+                    const QColor got = image.pixelColor(x, y);
+                    QVERIFY2(near(got, want, 2), QByteArray::number(x) + "," +
+                                                     QByteArray::number(y) + ": " +
+                                                     describe(got, want));
+                }
+            }
+        }
+        QCOMPARE(drawn, kept ? 2 : 3);
+    }
+
     void brandMarks()
     {
         const QPixmap small = brandButton(true);
