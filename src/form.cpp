@@ -9,6 +9,10 @@
 #include <QVBoxLayout>
 
 #include <QMovie>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <algorithm>
 #include <array>
@@ -85,6 +89,82 @@ public:
         std::rotate(heights.rbegin(), heights.rbegin() + 1, heights.rend());
         heights.front() = {width, height};
         return height;
+    }
+
+protected:
+    // Qt keeps no glyphs of 64 px and more and fills each glyph's outline on every paint; a
+    // plain-text label in such a font is painted once into a kept picture, the way QLabel
+    // paints it, and blitted after that.
+    void paintEvent(QPaintEvent *event) override
+    {
+        const int largestKeptGlyphs = 63;
+        if (QFontInfo(font()).pixelSize() <= largestKeptGlyphs || textFormat() != Qt::PlainText ||
+            (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) ||
+            focusPolicy() != Qt::NoFocus || !pixmap().isNull() || movie()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        const qreal ratio = devicePixelRatioF();
+        const QMargins m = contentsMargins();
+        const QString key =
+            QStringList{QStringLiteral("quilt-large-label"),
+                        text(),
+                        font().key(),
+                        QString::number(palette().color(foregroundRole()).rgba()),
+                        QString::number(isEnabled()),
+                        QString::number(int(alignment())),
+                        QString::number(wordWrap()),
+                        QString::number(margin()),
+                        QString::number(indent()),
+                        QStringLiteral("%1,%2,%3,%4")
+                            .arg(m.left())
+                            .arg(m.top())
+                            .arg(m.right())
+                            .arg(m.bottom()),
+                        QStringLiteral("%1x%2@%3").arg(width()).arg(height()).arg(ratio)}
+                .join(QLatin1Char(':'));
+        QPixmap picture;
+        if (!QPixmapCache::find(key, &picture)) {
+            picture = QPixmap(size() * ratio);
+            picture.setDevicePixelRatio(ratio);
+            picture.fill(Qt::transparent);
+            QPainter painter(&picture);
+            painter.setFont(font());
+            drawFrame(&painter);
+            paintPlainText(painter);
+            painter.end();
+            QPixmapCache::insert(key, picture);
+        }
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, picture);
+    }
+
+    // What QLabel paints for plain text without a text control: the contents, less the margin
+    // and indent, through the style in the foreground colour.
+    void paintPlainText(QPainter &painter) const
+    {
+        const QString shown = text();
+        const Qt::LayoutDirection direction =
+            shown.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+        const Qt::Alignment align = QStyle::visualAlignment(direction, alignment());
+        QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        if (const int m = indent(); m > 0) {
+            if (align & Qt::AlignLeft)
+                box.setLeft(box.left() + m);
+            if (align & Qt::AlignRight)
+                box.setRight(box.right() - m);
+            if (align & Qt::AlignTop)
+                box.setTop(box.top() + m);
+            if (align & Qt::AlignBottom)
+                box.setBottom(box.bottom() - m);
+        }
+        const int flags =
+            int(align) | (wordWrap() ? Qt::TextWordWrap : 0) |
+            (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawItemText(&painter, box, flags, option.palette, isEnabled(), shown,
+                              foregroundRole());
     }
 
 private:

@@ -633,9 +633,14 @@ void LibraryCard::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Face: warmer while hovered, pink outline with keyboard focus.
-    painter.setBrush(hex(testAttribute(Qt::WA_UnderMouse) ? "#fcf4ea" : "#fffdf5"));
-    painter.setPen(hasFocus() ? pen(hex("#b87f94"), 2) : pen(hex("#d9d5c8"), 1));
-    painter.drawRoundedRect(face, faceRadius, faceRadius);
+    const bool hovered = testAttribute(Qt::WA_UnderMouse);
+    const bool focused = hasFocus();
+    drawKept(painter, rect(), QStringLiteral("quilt-library-face:%1:%2").arg(hovered).arg(focused),
+             [&](QPainter &on) {
+                 on.setBrush(hex(hovered ? "#fcf4ea" : "#fffdf5"));
+                 on.setPen(focused ? pen(hex("#b87f94"), 2) : pen(hex("#d9d5c8"), 1));
+                 on.drawRoundedRect(face, faceRadius, faceRadius);
+             });
 
     // Icon tile.
     painter.drawPixmap(QPointF(iconX, (h - iconSize) / 2),

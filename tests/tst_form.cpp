@@ -10,6 +10,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 using namespace Quilt;
@@ -24,6 +25,8 @@ private slots:
     void cleanup();
     void labelIsPlainText();
     void labelHeightFollowsItsText();
+    void largeLabelLooksLikeAPlainOne_data();
+    void largeLabelLooksLikeAPlainOne();
     void cardHeader();
     void rowAndHelp();
     void fieldAndAction();
@@ -106,6 +109,70 @@ void TestForm::labelHeightFollowsItsText()
     sameHeights("indent");
     change([](QLabel &l) { l.setWordWrap(false); });
     sameHeights("no wrap");
+}
+
+// Labels in fonts too large for Qt's glyph cache are painted from a kept picture; it must look
+// like a plain QLabel with the same settings, also after the text changes.
+void TestForm::largeLabelLooksLikeAPlainOne_data()
+{
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<int>("indent");
+    QTest::addColumn<bool>("enabled");
+    const int leftCentre = int(Qt::AlignLeft | Qt::AlignVCenter);
+    QTest::newRow("title") << 68 << leftCentre << 0 << -1 << true;
+    QTest::newRow("small text, painted directly") << 30 << leftCentre << 0 << -1 << true;
+    QTest::newRow("centred with margin") << 68 << int(Qt::AlignCenter) << 7 << -1 << true;
+    QTest::newRow("right with indent")
+        << 70 << int(Qt::AlignRight | Qt::AlignBottom) << 0 << 25 << true;
+    QTest::newRow("disabled") << 68 << leftCentre << 0 << 12 << false;
+}
+
+void TestForm::largeLabelLooksLikeAPlainOne()
+{
+    QFETCH(int, pixels);
+    QFETCH(int, alignment);
+    QFETCH(int, margin);
+    QFETCH(int, indent);
+    QFETCH(bool, enabled);
+    std::unique_ptr<QLabel> kept(Window::label(QStringLiteral("Grand Quilt")));
+    QLabel plain(QStringLiteral("Grand Quilt"));
+    plain.setTextFormat(Qt::PlainText);
+    plain.setWordWrap(true);
+    for (QLabel *label : {kept.get(), &plain}) {
+        QFont font = label->font();
+        font.setPixelSize(pixels);
+        label->setFont(font);
+        label->setAlignment(Qt::Alignment(alignment));
+        label->setMargin(margin);
+        label->setIndent(indent);
+        label->setEnabled(enabled);
+        label->resize(560, 150);
+    }
+    auto compare = [&] {
+        const QImage want = plain.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage got = kept->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(got.size(), want.size());
+        int inked = 0;
+        for (int y = 0; y < want.height(); ++y) {
+            for (int x = 0; x < want.width(); ++x) {
+                const QColor a = got.pixelColor(x, y);
+                const QColor b = want.pixelColor(x, y);
+                // Antialiased glyph edges blend a little differently through a picture.
+                const int worst =
+                    std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                              std::abs(a.blue() - b.blue())});
+                QVERIFY2(worst <= 12, QByteArray::number(x) + "," + QByteArray::number(y));
+                inked += b != want.pixelColor(0, 0) ? 1 : 0;
+            }
+        }
+        QVERIFY(inked > 500);
+    };
+    compare();
+    kept->setText(QStringLiteral("Tobble\u2019s Quilt"));
+    plain.setText(QStringLiteral("Tobble\u2019s Quilt"));
+    compare();
 }
 
 void TestForm::cardHeader()
