@@ -46,6 +46,21 @@ QByteArray describe(QColor actual, QColor expected)
         .toUtf8();
 }
 
+// The first pixel where two pictures of one size differ by more than `tolerance` in a colour
+// channel, described; empty where they agree throughout.
+QByteArray firstDifference(const QImage &got, const QImage &want, int tolerance)
+{
+    for (int y = 0; y < want.height(); ++y) {
+        for (int x = 0; x < want.width(); ++x) {
+            const QColor a = got.pixelColor(x, y);
+            const QColor b = want.pixelColor(x, y);
+            if (!near(a, b, tolerance))
+                return QByteArray::number(x) + "," + QByteArray::number(y) + ": " + describe(a, b);
+        }
+    }
+    return {};
+}
+
 #define QVERIFY_COLOR(image, x, y, expected)                                                       \
     QVERIFY2(near((image).pixelColor((x), (y)), (expected)),                                       \
              describe((image).pixelColor((x), (y)), (expected)).constData())
@@ -556,17 +571,10 @@ private slots:
         for (int pass = 0; pass < 3; ++pass) {
             QImage cached = canvas();
             sew(cached, QPainter::CompositionMode_SourceOver);
-            int stitched = 0;
-            for (int y = 0; y < cached.height(); ++y) {
-                for (int x = 0; x < cached.width(); ++x) {
-                    const QColor want = reference.pixelColor(x, y);
-                    const QColor got = cached.pixelColor(x, y);
-                    QVERIFY2(near(got, want, 2), QByteArray::number(x) + "," +
-                                                     QByteArray::number(y) + ": " +
-                                                     describe(got, want));
-                    stitched += near(want, cloth, 0) ? 0 : 1;
-                }
-            }
+            const QByteArray difference = firstDifference(cached, reference, 2);
+            QVERIFY2(difference.isEmpty(), difference.constData());
+            const int stitched =
+                count(reference, reference.rect(), [&](QColor c) { return !near(c, cloth, 0); });
             // The dashes run all the way round: at least a third of the perimeter is thread.
             const double perimeter = 2 * (rect.width() + rect.height()) * ratio;
             QVERIFY2(stitched > perimeter / 3, QByteArray::number(stitched));
@@ -619,16 +627,9 @@ private slots:
         const QImage direct = paint(QPainter::CompositionMode_SourceAtop);
         QCOMPARE(drawn, 1);
         for (int pass = 0; pass < 2; ++pass) {
-            const QImage image = paint(QPainter::CompositionMode_SourceOver);
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x) {
-                    const QColor want = direct.pixelColor(x, y);
-                    const QColor got = image.pixelColor(x, y);
-                    QVERIFY2(near(got, want, 2), QByteArray::number(x) + "," +
-                                                     QByteArray::number(y) + ": " +
-                                                     describe(got, want));
-                }
-            }
+            const QByteArray difference =
+                firstDifference(paint(QPainter::CompositionMode_SourceOver), direct, 2);
+            QVERIFY2(difference.isEmpty(), difference.constData());
         }
         QCOMPARE(drawn, kept ? 2 : 3);
     }
