@@ -2,17 +2,17 @@
 
 #include "translations.h"
 
+#include <QCache>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolTip>
-#include <QVBoxLayout>
-
 #include <QMovie>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
@@ -59,10 +59,11 @@ int configuredInt(const QJsonValue &value)
     return int(number);
 }
 
-// A wrapped label that remembers its last few heights. Layouts ask a wrapped label for its
-// height at several widths on every pass, and QLabel shapes its text anew for each answer;
-// the answer only depends on what the key below holds, so it is checked on every call
-// rather than relying on a notification when the text or font changes.
+// A label that shares its measurements with every label of the same text and settings.
+// Layouts ask a wrapped label for its size hints and for its height at several widths, and
+// QLabel shapes the text anew for each answer; a rebuilt page asks all of it again for the
+// same texts. The answers depend only on what `Measured` holds, which is compared on every
+// call, since Qt gives no notice when a label's text or font changes.
 class WrappedLabel : public QLabel
 {
 public:
@@ -70,25 +71,37 @@ public:
 
     int heightForWidth(int width) const override
     {
-        if (!pixmap().isNull() || movie())
+        Measures *known = measures();
+        if (!known)
             return QLabel::heightForWidth(width);
-        // The screen's resolution changes the metrics of the same font.
-        const Key key{text(),       font(),           contentsMargins(), margin(),
-                      indent(),     int(alignment()), int(textFormat()), wordWrap(),
-                      logicalDpiY()};
-        if (!primed || !(key == known)) {
-            known = key;
-            primed = true;
-            heights.fill({-1, 0});
-        }
-        for (const auto &[cachedWidth, height] : heights) {
+        for (const auto &[cachedWidth, height] : known->heights) {
             if (cachedWidth == width)
                 return height;
         }
         const int height = QLabel::heightForWidth(width);
-        std::rotate(heights.rbegin(), heights.rbegin() + 1, heights.rend());
-        heights.front() = {width, height};
+        std::rotate(known->heights.rbegin(), known->heights.rbegin() + 1, known->heights.rend());
+        known->heights.front() = {width, height};
         return height;
+    }
+
+    QSize sizeHint() const override
+    {
+        Measures *known = measures();
+        if (!known)
+            return QLabel::sizeHint();
+        if (!known->hint.isValid())
+            known->hint = QLabel::sizeHint();
+        return known->hint;
+    }
+
+    QSize minimumSizeHint() const override
+    {
+        Measures *known = measures();
+        if (!known)
+            return QLabel::minimumSizeHint();
+        if (!known->minimum.isValid())
+            known->minimum = QLabel::minimumSizeHint();
+        return known->minimum;
     }
 
 protected:
@@ -168,7 +181,8 @@ protected:
     }
 
 private:
-    struct Key
+    // Everything QLabel measures a text label by.
+    struct Measured
     {
         QString text;
         QFont font;
@@ -177,13 +191,42 @@ private:
         int indent = 0;
         int alignment = 0;
         int format = 0;
+        int interaction = 0;
         bool wrap = false;
         int dpi = 0;
-        bool operator==(const Key &) const = default;
+        bool operator==(const Measured &) const = default;
     };
-    mutable Key known;
-    mutable bool primed = false;
-    mutable std::array<std::pair<int, int>, 4> heights{}; // width, height; -1 width is empty
+    friend size_t qHash(const Measured &m, size_t seed = 0)
+    {
+        return qHashMulti(seed, m.text, m.font, m.contents.left(), m.contents.top(),
+                          m.contents.right(), m.contents.bottom(), m.margin, m.indent, m.alignment,
+                          m.format, m.interaction, m.wrap, m.dpi);
+    }
+    struct Measures
+    {
+        QSize hint;
+        QSize minimum;
+        std::array<std::pair<int, int>, 4> heights{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}};
+    };
+
+    // The shared measurements of this label as it stands; none for a picture label.
+    Measures *measures() const
+    {
+        if (!pixmap().isNull() || movie())
+            return nullptr;
+        // The style sheet sets the font when the label is polished.
+        ensurePolished();
+        // The screen's resolution changes the metrics of the same font.
+        Measured key{text(),     font(),           contentsMargins(), margin(),
+                     indent(),   int(alignment()), int(textFormat()), int(textInteractionFlags()),
+                     wordWrap(), logicalDpiY()};
+        static QCache<Measured, Measures> shared(4096);
+        if (Measures *found = shared.object(key))
+            return found;
+        auto *made = new Measures;
+        shared.insert(std::move(key), made);
+        return made;
+    }
 };
 
 } // namespace

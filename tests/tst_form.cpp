@@ -69,12 +69,14 @@ void TestForm::labelIsPlainText()
     QCOMPARE(named->objectName(), QStringLiteral("soft"));
 }
 
-// A label remembers its heights; after any change that moves the text it must answer as a
-// fresh label would, at every width it was asked before.
+// Labels share their measurements; after any change that moves the text a label must answer
+// as a plain one would, at every width it was asked before, and a twin with the old settings
+// must keep its own answers.
 void TestForm::labelHeightFollowsItsText()
 {
     const QString words = QStringLiteral("Point the launcher at the folder that holds the game.");
     std::unique_ptr<QLabel> cached(Window::label(words));
+    std::unique_ptr<QLabel> twin(Window::label(words));
     QLabel fresh;
     fresh.setTextFormat(Qt::PlainText);
     fresh.setWordWrap(true);
@@ -85,6 +87,8 @@ void TestForm::labelHeightFollowsItsText()
                 qWarning("%s at width %d", what, width);
             QCOMPARE(cached->heightForWidth(width), fresh.heightForWidth(width));
         }
+        QCOMPARE(cached->sizeHint(), fresh.sizeHint());
+        QCOMPARE(cached->minimumSizeHint(), fresh.minimumSizeHint());
     };
     auto change = [&](auto &&edit) {
         edit(*cached);
@@ -93,6 +97,9 @@ void TestForm::labelHeightFollowsItsText()
 
     change([&](QLabel &l) { l.setText(words); });
     sameHeights("first text");
+    const QSize twinHint = twin->sizeHint();
+    const int twinHeight = twin->heightForWidth(140);
+    QCOMPARE(twinHint, cached->sizeHint());
     change([&](QLabel &l) { l.setText(words + QLatin1Char(' ') + words); });
     sameHeights("longer text");
     change([](QLabel &l) {
@@ -107,8 +114,14 @@ void TestForm::labelHeightFollowsItsText()
     sameHeights("contents margins");
     change([](QLabel &l) { l.setIndent(40); });
     sameHeights("indent");
+    change([](QLabel &l) {
+        l.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    });
+    sameHeights("selectable");
     change([](QLabel &l) { l.setWordWrap(false); });
     sameHeights("no wrap");
+    QCOMPARE(twin->sizeHint(), twinHint);
+    QCOMPARE(twin->heightForWidth(140), twinHeight);
 }
 
 // Labels in fonts too large for Qt's glyph cache are painted from a kept picture; it must look
