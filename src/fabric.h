@@ -38,6 +38,12 @@ inline QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
 // partial opacity, in another composition mode, or not raster) are drawn on directly.
 void drawKept(QPainter &painter, QRect area, const QString &key,
               const std::function<void(QPainter &)> &draw);
+// `text` elided at the right to `width` in the painter's font. Eliding shapes the whole text,
+// and painted widgets elide the same few texts on every paint, so the answers are kept.
+QString elided(const QPainter &painter, const QString &text, int width);
+// The advance of `text` in the widget's font, kept for the same reason: size hints of new
+// widgets ask for it on every page build.
+int advance(const QWidget &widget, const QString &text);
 } // namespace paint
 
 // The window's pages. The value indexes the page titles, glyphs, colours and preview names.

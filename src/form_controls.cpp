@@ -15,6 +15,7 @@ namespace Quilt {
 namespace {
 
 using paint::drawKept;
+using paint::elided;
 using paint::hex;
 using paint::pen;
 
@@ -246,8 +247,8 @@ FabricButton::~FabricButton() = default;
 QSize FabricButton::sizeHint() const
 {
     // The widget's own font, not the larger paint font of the primary variant.
-    const int advance = fontMetrics().horizontalAdvance(text());
-    return primary ? QSize(advance + 85, 66) : QSize(advance + 36, 40);
+    const int width = paint::advance(*this, text());
+    return primary ? QSize(width + 85, 66) : QSize(width + 36, 40);
 }
 
 void FabricButton::paintEvent(QPaintEvent *)
@@ -308,9 +309,7 @@ void FabricButton::paintEvent(QPaintEvent *)
     if (!primary) {
         // Standard label, elided to the face.
         painter.setPen(ink);
-        painter.drawText(
-            textBox, Qt::AlignCenter,
-            painter.fontMetrics().elidedText(text(), Qt::ElideRight, int(textBox.width())));
+        painter.drawText(textBox, Qt::AlignCenter, elided(painter, text(), int(textBox.width())));
         return;
     }
 
@@ -385,9 +384,8 @@ void FabricCombo::paintEvent(QPaintEvent *)
     // Current text keeps its colour even when disabled; the field shows the state.
     const QRectF textBox(frame.x() + 13, frame.y(), frame.width() - 45, frame.height());
     painter.setPen(hex("#405347"));
-    painter.drawText(
-        textBox, Qt::AlignVCenter,
-        painter.fontMetrics().elidedText(currentText(), Qt::ElideRight, int(textBox.width())));
+    painter.drawText(textBox, Qt::AlignVCenter,
+                     elided(painter, currentText(), int(textBox.width())));
 }
 
 FabricSpinBox::FabricSpinBox()

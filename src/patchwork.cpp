@@ -21,6 +21,7 @@ namespace Quilt {
 namespace {
 
 using paint::drawKept;
+using paint::elided;
 using paint::hex;
 using paint::pen;
 
@@ -374,6 +375,21 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
     });
 }
 
+// What measuring a text depends on.
+struct TextKey
+{
+    QString text;
+    QFont font;
+    int width = 0; // the width to elide to; 0 for an advance
+    int dpi = 0;   // the device's resolution changes the metrics of the same font
+    bool operator==(const TextKey &) const = default;
+};
+
+size_t qHash(const TextKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.text, key.font, key.width, key.dpi);
+}
+
 } // namespace
 
 void paint::drawKept(QPainter &painter, QRect area, const QString &key,
@@ -405,6 +421,28 @@ void paint::drawKept(QPainter &painter, QRect area, const QString &key,
         return pixmap;
     });
     painter.drawPixmap(area.topLeft(), picture);
+}
+
+QString paint::elided(const QPainter &painter, const QString &text, int width)
+{
+    static QCache<TextKey, QString> kept(1024);
+    TextKey key{text, painter.font(), width, painter.device()->logicalDpiY()};
+    if (const QString *known = kept.object(key))
+        return *known;
+    const QString result = painter.fontMetrics().elidedText(text, Qt::ElideRight, width);
+    kept.insert(std::move(key), new QString(result));
+    return result;
+}
+
+int paint::advance(const QWidget &widget, const QString &text)
+{
+    static QCache<TextKey, int> kept(1024);
+    TextKey key{text, widget.font(), 0, widget.logicalDpiY()};
+    if (const int *known = kept.object(key))
+        return *known;
+    const int result = widget.fontMetrics().horizontalAdvance(text);
+    kept.insert(std::move(key), new int(result));
+    return result;
 }
 
 void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
@@ -653,8 +691,7 @@ void LibraryCard::paintEvent(QPaintEvent *)
     painter.setFont(font);
     painter.setPen(hex("#35433a"));
     const QRect titleBox(QPoint(textLeft, titleTop), QPoint(textRight, h - 1));
-    painter.drawText(titleBox, titleAlign | Qt::AlignLeft,
-                     painter.fontMetrics().elidedText(text(), Qt::ElideRight, textWidth));
+    painter.drawText(titleBox, titleAlign | Qt::AlignLeft, elided(painter, text(), textWidth));
 
     // Description, wide cards only.
     if (wide) {
@@ -664,7 +701,7 @@ void LibraryCard::paintEvent(QPaintEvent *)
         painter.setPen(hex("#657264"));
         const QRect box(QPoint(textLeft, descriptionTop), QPoint(textRight, h - 1));
         painter.drawText(box, Qt::AlignTop | Qt::AlignLeft,
-                         painter.fontMetrics().elidedText(description, Qt::ElideRight, textWidth));
+                         elided(painter, description, textWidth));
     }
 
     // Chevron.

@@ -634,6 +634,30 @@ private slots:
         QCOMPARE(drawn, kept ? 2 : 3);
     }
 
+    // Kept text measures answer as the font metrics do, per text, width and font.
+    void keptTextMeasuresFollowTheFont()
+    {
+        QWidget widget;
+        QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
+        const QStringList texts{QStringLiteral("Apply"), QStringLiteral("Restore defaults"),
+                                QStringLiteral("还原默认设置"), QString()};
+        for (const int pixels : {15, 22, 15}) {
+            QFont font = widget.font();
+            font.setPixelSize(pixels);
+            widget.setFont(font);
+            QPainter painter(&image);
+            painter.setFont(font);
+            for (const QString &text : texts) {
+                QCOMPARE(paint::advance(widget, text),
+                         QFontMetrics(font, &widget).horizontalAdvance(text));
+                for (const int width : {0, 30, 60, 400}) {
+                    QCOMPARE(paint::elided(painter, text, width),
+                             painter.fontMetrics().elidedText(text, Qt::ElideRight, width));
+                }
+            }
+        }
+    }
+
     void brandMarks()
     {
         const QPixmap small = brandButton(true);
