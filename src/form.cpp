@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
-#include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
 #include <QToolTip>
@@ -117,39 +116,27 @@ protected:
             QLabel::paintEvent(event);
             return;
         }
-        const qreal ratio = devicePixelRatioF();
         const QMargins m = contentsMargins();
-        const QString key =
-            QStringList{QStringLiteral("quilt-large-label"),
-                        text(),
-                        font().key(),
-                        QString::number(palette().color(foregroundRole()).rgba()),
-                        QString::number(isEnabled()),
-                        QString::number(int(alignment())),
-                        QString::number(wordWrap()),
-                        QString::number(margin()),
-                        QString::number(indent()),
-                        QStringLiteral("%1,%2,%3,%4")
-                            .arg(m.left())
-                            .arg(m.top())
-                            .arg(m.right())
-                            .arg(m.bottom()),
-                        QStringLiteral("%1x%2@%3").arg(width()).arg(height()).arg(ratio)}
-                .join(QLatin1Char(':'));
-        QPixmap picture;
-        if (!QPixmapCache::find(key, &picture)) {
-            picture = QPixmap(size() * ratio);
-            picture.setDevicePixelRatio(ratio);
-            picture.fill(Qt::transparent);
-            QPainter painter(&picture);
-            painter.setFont(font());
-            drawFrame(&painter);
-            paintPlainText(painter);
-            painter.end();
-            QPixmapCache::insert(key, picture);
-        }
+        const QString key = QStringList{QStringLiteral("quilt-large-label"),
+                                        text(),
+                                        font().key(),
+                                        QString::number(palette().color(foregroundRole()).rgba()),
+                                        QString::number(isEnabled()),
+                                        QString::number(int(alignment())),
+                                        QString::number(wordWrap()),
+                                        QString::number(margin()),
+                                        QString::number(indent()),
+                                        QStringLiteral("%1,%2,%3,%4")
+                                            .arg(m.left())
+                                            .arg(m.top())
+                                            .arg(m.right())
+                                            .arg(m.bottom())}
+                                .join(QLatin1Char(':'));
         QPainter painter(this);
-        painter.drawPixmap(0, 0, picture);
+        paint::drawKept(painter, rect(), key, [this](QPainter &on) {
+            drawFrame(&on);
+            paintPlainText(on);
+        });
     }
 
     // What QLabel paints for plain text without a text control: the contents, less the margin
