@@ -153,15 +153,101 @@ QPixmap cardIcon(Page page, QColor color, int size, double ratio)
     });
 }
 
+// The outline exactly as QPainter::drawRoundedRect builds it (same start, same direction, the
+// radius clamped to half the side), so that its dashes fall where the painter's own would.
+QPainterPath roundedOutline(QRectF rect, double radius)
+{
+    const double kappa = 0.5522847498; // control-point distance of a quarter circle
+    const double rx = std::min(radius, rect.width() / 2);
+    const double ry = std::min(radius, rect.height() / 2);
+    const double x1 = rect.left();
+    const double x2 = rect.right();
+    const double y1 = rect.top();
+    const double y2 = rect.bottom();
+    const double cx = (1 - kappa) * rx;
+    const double cy = (1 - kappa) * ry;
+    QPainterPath outline;
+    outline.moveTo(x1 + rx, y1);
+    outline.lineTo(x2 - rx, y1);
+    outline.cubicTo(x2 - cx, y1, x2, y1 + cy, x2, y1 + ry);
+    outline.lineTo(x2, y2 - ry);
+    outline.cubicTo(x2, y2 - cy, x2 - cx, y2, x2 - rx, y2);
+    outline.lineTo(x1 + rx, y2);
+    outline.cubicTo(x1 + cx, y2, x1, y2 - cy, x1, y2 - ry);
+    outline.lineTo(x1, y1 + ry);
+    outline.cubicTo(x1, y1 + cy, x1 + cx, y1, x1 + rx, y1);
+    return outline;
+}
+
+// Splits a stroke into groups of a few consecutive dashes. No two groups overlap, so filling
+// them one by one blends every pixel exactly once, as filling the whole stroke does.
+QList<QPainterPath> dashGroups(const QPainterPath &stroke)
+{
+    const int perGroup = 6;
+    const double reach = 3; // a dash's antialiased fringe, with room to spare
+    QList<QPainterPath> groups;
+    QRectF first, last;
+    int inGroup = 0;
+    QPainterPath dash;
+    const auto close = [&] {
+        if (dash.isEmpty())
+            return;
+        const QRectF box = dash.controlPointRect();
+        if (groups.isEmpty() ||
+            (inGroup >= perGroup && !box.adjusted(-reach, -reach, reach, reach).intersects(last))) {
+            groups.append(QPainterPath());
+            inGroup = 0;
+        }
+        if (groups.size() == 1 && inGroup == 0)
+            first = box;
+        groups.last().addPath(dash);
+        ++inGroup;
+        last = box;
+        dash.clear();
+    };
+    for (int i = 0; i < stroke.elementCount(); ++i) {
+        const QPainterPath::Element e = stroke.elementAt(i);
+        if (e.isMoveTo()) {
+            close();
+            dash.moveTo(e);
+        } else if (e.isLineTo()) {
+            dash.lineTo(e);
+        } else if (i + 2 < stroke.elementCount()) {
+            dash.cubicTo(e, stroke.elementAt(i + 1), stroke.elementAt(i + 2));
+            i += 2;
+        }
+    }
+    close();
+    // The outline is closed: its last dash may end against its first.
+    if (groups.size() > 1 && last.adjusted(-reach, -reach, reach, reach).intersects(first))
+        groups.first().addPath(groups.takeLast());
+    for (QPainterPath &group : groups)
+        group.setFillRule(Qt::WindingFill);
+    return groups;
+}
+
 // The running stitch itself: a dashed, round-capped outline. The dash pattern is in units of
 // the pen width: 3.75 px dashes, 5 px gaps.
 void strokeStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 {
     QPen thread = pen(color, 1.25, Qt::DashLine, Qt::RoundCap, Qt::BevelJoin);
     thread.setDashPattern({3, 4});
-    painter.setPen(thread);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(rect, double(radius), double(radius), Qt::AbsoluteSize);
+    // Under any other transform the painter dashes the outline differently from the stroker.
+    const bool translated = painter.paintEngine() &&
+                            painter.paintEngine()->type() == QPaintEngine::Raster &&
+                            painter.deviceTransform().type() <= QTransform::TxTranslate;
+    if (!translated || radius <= 0 || rect.width() <= 0 || rect.height() <= 0) {
+        painter.setPen(thread);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(rect, double(radius), double(radius), Qt::AbsoluteSize);
+        return;
+    }
+    // Qt's antialiased rasteriser works in bands of a few rows and walks the whole outline
+    // again for every band, so one long dashed outline costs its length times its height.
+    // The same dashes, made by the same dasher and filled a few at a time, cost a fraction.
+    QPainterPathStroker stroker(thread);
+    for (const QPainterPath &group : dashGroups(stroker.createStroke(roundedOutline(rect, radius))))
+        painter.fillPath(group, color);
 }
 
 // Dashing and antialiasing a long outline costs far more than blending a picture of it, and
