@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTextLayout>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -66,7 +67,10 @@ int configuredInt(const QJsonValue &value)
 class WrappedLabel : public QLabel
 {
 public:
-    using QLabel::QLabel;
+    explicit WrappedLabel(const QString &text, bool keepsLines = false)
+        : QLabel(text), keepsLines(keepsLines)
+    {
+    }
 
     int heightForWidth(int width) const override
     {
@@ -109,6 +113,8 @@ protected:
     // paints it, and blitted after that.
     void paintEvent(QPaintEvent *event) override
     {
+        if (keepsLines && paintKeptLine())
+            return;
         const int largestKeptGlyphs = 63;
         if (QFontInfo(font()).pixelSize() <= largestKeptGlyphs || textFormat() != Qt::PlainText ||
             (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) ||
@@ -168,6 +174,86 @@ protected:
     }
 
 private:
+    // Shaping is most of what a line of text costs to draw. A live label keeps the layout of
+    // a plain line that fits, for its text and font, draws it where QLabel would, and leaves
+    // everything else to QLabel.
+    bool paintKeptLine()
+    {
+        const QString shown = text();
+        const Qt::Alignment align = alignment();
+        const bool simple =
+            !shown.isEmpty() && textFormat() == Qt::PlainText && isEnabled() && !buddy() &&
+            margin() == 0 && indent() <= 0 && frameWidth() == 0 && pixmap().isNull() && !movie() &&
+            !(textInteractionFlags() &
+              (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) &&
+            (align & Qt::AlignHorizontal_Mask) == Qt::AlignLeft && !shown.isRightToLeft() &&
+            std::none_of(shown.begin(), shown.end(), [](QChar c) {
+                return c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator ||
+                       c == QChar::ParagraphSeparator;
+            });
+        if (!simple)
+            return false;
+
+        // Laid out as QPainter::drawText lays out a label's text, which is then drawn
+        // from the same layout.
+        static QCache<LineKey, QTextLayout> kept(keptCharacters);
+        LineKey key{shown, font().key(), logicalDpiY()};
+        QTextLayout *layout = kept.object(key);
+        if (!layout) {
+            layout = new QTextLayout(shown, font(), this);
+            layout->setCacheEnabled(true);
+            QTextOption option;
+            option.setTextDirection(Qt::LeftToRight);
+            layout->setTextOption(option);
+            layout->beginLayout();
+            layout->createLine();
+            layout->endLayout();
+            // Too long a text to keep is dropped at once.
+            if (!kept.insert(std::move(key), layout, shown.size()))
+                return false;
+        }
+        // One line that fits in the box, or QLabel would wrap it.
+        const QRect box = contentsRect();
+        const QTextLine line = layout->lineAt(0);
+        if (layout->lineCount() != 1 || line.textLength() != shown.size() ||
+            line.naturalTextWidth() >= box.width())
+            return false;
+
+        const double height = line.ascent() + line.descent();
+        double top = box.top();
+        if (align & Qt::AlignBottom)
+            top += box.height() - height;
+        else if (align & Qt::AlignVCenter)
+            top += (box.height() - height) / 2;
+        QPainter painter(this);
+        drawFrame(&painter);
+        QStyleOption option;
+        option.initFrom(this);
+        painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
+        if (!QRectF(box).contains(QRectF(box.left(), top, line.naturalTextWidth(), height)))
+            painter.setClipRect(box, Qt::IntersectClip);
+        layout->draw(&painter, QPointF(box.left(), top));
+        return true;
+    }
+
+    struct LineKey
+    {
+        QString text;
+        QString font;
+        int dpi = 0;
+        bool operator==(const LineKey &) const = default;
+    };
+    friend size_t qHash(const LineKey &key, size_t seed = 0)
+    {
+        return qHashMulti(seed, key.text, key.font, key.dpi);
+    }
+
+    // Characters of the lines kept for live labels: a few hundred status lines, about 3 KB
+    // each. A controller at rest repeats a handful of readings.
+    static constexpr int keptCharacters = 16384;
+
+    bool keepsLines = false;
+
     // Everything QLabel measures a text label by.
     struct Measured
     {
@@ -225,6 +311,14 @@ QLabel *Window::label(const QString &text, const char *objectName)
     result->setTextFormat(Qt::PlainText);
     if (objectName)
         result->setObjectName(QString::fromLatin1(objectName));
+    result->setWordWrap(true);
+    return result;
+}
+
+QLabel *Window::liveLabel()
+{
+    auto *result = new WrappedLabel(QString(), true);
+    result->setTextFormat(Qt::PlainText);
     result->setWordWrap(true);
     return result;
 }

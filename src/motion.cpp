@@ -230,7 +230,7 @@ void Window::buildMotion()
         body->addWidget(view);
         pointerView = view;
 
-        motionStatus = label(QString());
+        motionStatus = liveLabel();
         body->addWidget(new SteadyLine(motionStatus));
 
         auto *buttons = new QHBoxLayout;
