@@ -197,7 +197,7 @@ private:
         // Laid out as QPainter::drawText lays out a label's text, which is then drawn
         // from the same layout.
         static QCache<LineKey, QTextLayout> kept(keptCharacters);
-        LineKey key{shown, font().key(), logicalDpiY()};
+        LineKey key{shown, font(), logicalDpiY()};
         QTextLayout *layout = kept.object(key);
         if (!layout) {
             layout = new QTextLayout(shown, font(), this);
@@ -239,7 +239,7 @@ private:
     struct LineKey
     {
         QString text;
-        QString font;
+        QFont font;
         int dpi = 0;
         bool operator==(const LineKey &) const = default;
     };
