@@ -16,6 +16,7 @@
 #include <functional>
 
 class QPainter;
+class QTextLayout;
 
 namespace Quilt {
 
@@ -44,6 +45,9 @@ QString elided(const QPainter &painter, const QString &text, int width);
 // The advance of `text` in the widget's font, kept for the same reason: size hints of new
 // widgets ask for it on every page build.
 int advance(const QWidget &widget, const QString &text);
+// `text` laid out as one line in the widget's font, the way QPainter::drawText lays out a
+// line, and kept: drawing from a kept layout skips shaping. Null for a text too long to keep.
+const QTextLayout *keptLine(const QWidget &widget, const QString &text);
 } // namespace paint
 
 // The window's pages. The value indexes the page titles, glyphs, colours and preview names.

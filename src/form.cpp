@@ -116,9 +116,8 @@ protected:
         if (keepsLines && paintKeptLine())
             return;
         const int largestKeptGlyphs = 63;
-        if (QFontInfo(font()).pixelSize() <= largestKeptGlyphs || textFormat() != Qt::PlainText ||
-            (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) ||
-            focusPolicy() != Qt::NoFocus || !pixmap().isNull() || movie()) {
+        if (QFontInfo(font()).pixelSize() <= largestKeptGlyphs || !stylePaintsText() ||
+            focusPolicy() != Qt::NoFocus) {
             QLabel::paintEvent(event);
             return;
         }
@@ -143,6 +142,14 @@ protected:
             drawFrame(&on);
             paintPlainText(on);
         });
+    }
+
+    // Whether QLabel paints this label's text through its style rather than a text control.
+    bool stylePaintsText() const
+    {
+        return textFormat() == Qt::PlainText && pixmap().isNull() && !movie() &&
+               !(textInteractionFlags() &
+                 (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard));
     }
 
     // What QLabel paints for plain text without a text control: the contents, less the margin
@@ -174,44 +181,26 @@ protected:
     }
 
 private:
-    // Shaping is most of what a line of text costs to draw. A live label keeps the layout of
-    // a plain line that fits, for its text and font, draws it where QLabel would, and leaves
-    // everything else to QLabel.
+    // Shaping is most of what a line of text costs to draw. A live label draws a plain line
+    // that fits from its kept layout, where QLabel would, and leaves everything else to QLabel.
     bool paintKeptLine()
     {
         const QString shown = text();
         const Qt::Alignment align = alignment();
-        const bool simple =
-            !shown.isEmpty() && textFormat() == Qt::PlainText && isEnabled() && !buddy() &&
-            margin() == 0 && indent() <= 0 && frameWidth() == 0 && pixmap().isNull() && !movie() &&
-            !(textInteractionFlags() &
-              (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) &&
-            (align & Qt::AlignHorizontal_Mask) == Qt::AlignLeft && !shown.isRightToLeft() &&
-            std::none_of(shown.begin(), shown.end(), [](QChar c) {
-                return c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator ||
-                       c == QChar::ParagraphSeparator;
-            });
+        const bool simple = !shown.isEmpty() && stylePaintsText() && isEnabled() && !buddy() &&
+                            margin() == 0 && indent() <= 0 && frameWidth() == 0 &&
+                            (align & Qt::AlignHorizontal_Mask) == Qt::AlignLeft &&
+                            !shown.isRightToLeft() &&
+                            std::none_of(shown.begin(), shown.end(), [](QChar c) {
+                                return c == u'\n' || c == u'\r' || c == u'\t' ||
+                                       c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+                            });
         if (!simple)
             return false;
 
-        // Laid out as QPainter::drawText lays out a label's text, which is then drawn
-        // from the same layout.
-        static QCache<LineKey, QTextLayout> kept(keptCharacters);
-        LineKey key{shown, font(), logicalDpiY()};
-        QTextLayout *layout = kept.object(key);
-        if (!layout) {
-            layout = new QTextLayout(shown, font(), this);
-            layout->setCacheEnabled(true);
-            QTextOption option;
-            option.setTextDirection(Qt::LeftToRight);
-            layout->setTextOption(option);
-            layout->beginLayout();
-            layout->createLine();
-            layout->endLayout();
-            // Too long a text to keep is dropped at once.
-            if (!kept.insert(std::move(key), layout, shown.size()))
-                return false;
-        }
+        const QTextLayout *layout = paint::keptLine(*this, shown);
+        if (!layout)
+            return false;
         // One line that fits in the box, or QLabel would wrap it.
         const QRect box = contentsRect();
         const QTextLine line = layout->lineAt(0);
@@ -235,22 +224,6 @@ private:
         layout->draw(&painter, QPointF(box.left(), top));
         return true;
     }
-
-    struct LineKey
-    {
-        QString text;
-        QFont font;
-        int dpi = 0;
-        bool operator==(const LineKey &) const = default;
-    };
-    friend size_t qHash(const LineKey &key, size_t seed = 0)
-    {
-        return qHashMulti(seed, key.text, key.font, key.dpi);
-    }
-
-    // Characters of the lines kept for live labels: a few hundred status lines, about 3 KB
-    // each. A controller at rest repeats a handful of readings.
-    static constexpr int keptCharacters = 16384;
 
     bool keepsLines = false;
 

@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QPixmapCache>
 #include <QPolygonF>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
@@ -529,6 +530,26 @@ int paint::advance(const QWidget &widget, const QString &text)
     const int result = widget.fontMetrics().horizontalAdvance(text);
     kept.insert(std::move(key), new int(result));
     return result;
+}
+
+const QTextLayout *paint::keptLine(const QWidget &widget, const QString &text)
+{
+    // Some hundred status lines of about 3 KB each, counted in characters.
+    static QCache<TextKey, QTextLayout> kept(16384);
+    TextKey key{text, widget.font(), 0, widget.logicalDpiY()};
+    if (const QTextLayout *known = kept.object(key))
+        return known;
+    auto *layout = new QTextLayout(text, widget.font(), &widget);
+    layout->setCacheEnabled(true);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout->setTextOption(option);
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    // Too long a text to keep is dropped at once.
+    return kept.insert(std::move(key), layout, std::max(qsizetype(1), text.size())) ? layout
+                                                                                    : nullptr;
 }
 
 void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
