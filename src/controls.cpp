@@ -126,16 +126,16 @@ void Window::buildBindings()
                  "players; keyboard bindings apply to player 1. Launcher navigation stays "
                  "unchanged.");
         // The service's messages are shown as plain text, never as markup.
-        captureMessage = label(QString());
-        body->addWidget(captureMessage);
+        parts.captureMessage = label(QString());
+        body->addWidget(parts.captureMessage);
 
         auto *buttons = new QHBoxLayout;
         body->addLayout(buttons);
-        swapButton =
+        parts.swapButton =
             action(buttons, "Swap bindings", [this] { request(QStringLiteral("swap"), {}); });
-        useEscapeButton =
+        parts.useEscapeButton =
             action(buttons, "Use Escape", [this] { request(QStringLiteral("escape"), {}); });
-        cancelCaptureButton =
+        parts.cancelCaptureButton =
             action(buttons, "Cancel capture", [this] { request(QStringLiteral("cancel"), {}); });
 
         auto *table = new QWidget;
@@ -148,10 +148,10 @@ void Window::buildBindings()
         grid->setColumnStretch(1, 2);
         grid->setColumnStretch(2, 2);
         body->addWidget(table);
-        bindingTable = table;
+        parts.bindingTable = table;
 
         // The row index is the action number the service knows the row by.
-        const QJsonArray rows = state.value(QLatin1String("bindings")).toArray();
+        const QJsonArray rows = state.value(Key::bindings).toArray();
         for (int i = 0; i < rows.size(); ++i) {
             const QJsonArray entry = rows.at(i).toArray();
             QLabel *name = label(status(entry.at(0).toString()));
@@ -185,7 +185,7 @@ void Window::buildBindings()
                 grid->addLayout(cell, i + 1, column);
                 pair[column - 1] = binding;
             }
-            bindingButtons.append(qMakePair(pair[0], pair[1]));
+            parts.bindingButtons.append(qMakePair(pair[0], pair[1]));
         }
     }
 
@@ -218,7 +218,7 @@ void Window::buildControllerGuide()
         grid->addWidget(label(T("Action"), "soft"), 0, 0);
         grid->addWidget(label(T("Gamepad"), "soft"), 0, 1);
         grid->addWidget(label(T("Keyboard"), "soft"), 0, 2);
-        const QJsonArray rows = state.value(QLatin1String("bindings")).toArray();
+        const QJsonArray rows = state.value(Key::bindings).toArray();
         for (int i = 0; i < rows.size(); ++i) {
             const QJsonArray entry = rows.at(i).toArray();
             for (int j = 0; j < 3; ++j)
@@ -254,8 +254,9 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     // In a conflict the player moves to "Swap bindings" or "Cancel capture" with the keyboard;
     // only Escape, or every key while a release is pending, still goes to the service.
-    if (input.value(QLatin1String("phase")).toInt() == 3 &&
-        !input.value(QLatin1String("release")).toBool() && key->key() != Qt::Key_Escape)
+    const MirrorView view = mirror();
+    if (view.capturePhase() == CapturePhase::Conflict && !view.releasePending() &&
+        key->key() != Qt::Key_Escape)
         return QWidget::eventFilter(watched, event);
 
     // Held keys: one press and one release reach the service, the repeats are swallowed.
@@ -274,47 +275,48 @@ void Window::updateControls()
     if (!ready)
         return;
 
-    const int phase = input.value(QLatin1String("phase")).toInt();
-    capturing = phase != 0;
-    const bool editable = state.value(QLatin1String("settingsError")).toString().isEmpty() &&
-                          !state.value(QLatin1String("running")).toBool();
-    const bool release = input.value(QLatin1String("release")).toBool();
-    const bool keyboardCapture = input.value(QLatin1String("keyboardCapture")).toBool();
+    const MirrorView view = mirror();
+    const CapturePhase phase = view.capturePhase();
+    capturing = view.capturing();
+    const bool editable = view.editable();
+    const bool release = view.releasePending();
+    const bool keyboardCapture = view.keyboardCapture();
 
     // Capture state: table, capture buttons
-    if (bindingTable)
-        bindingTable->setEnabled(!capturing && editable);
-    if (swapButton) {
-        swapButton->setVisible(phase == 3);
-        swapButton->setEnabled(!release);
+    if (parts.bindingTable)
+        parts.bindingTable->setEnabled(!capturing && editable);
+    if (parts.swapButton) {
+        parts.swapButton->setVisible(phase == CapturePhase::Conflict);
+        parts.swapButton->setEnabled(!release);
     }
-    if (cancelCaptureButton)
-        cancelCaptureButton->setVisible(capturing);
-    if (useEscapeButton)
-        useEscapeButton->setVisible(phase == 1 && keyboardCapture);
+    if (parts.cancelCaptureButton)
+        parts.cancelCaptureButton->setVisible(capturing);
+    if (parts.useEscapeButton)
+        parts.useEscapeButton->setVisible(phase == CapturePhase::Waiting && keyboardCapture);
 
     // Capture message: a pending release, then the prompt, then the service's message
-    if (captureMessage) {
-        QString text = status(input.value(QLatin1String("message")).toString());
+    if (parts.captureMessage) {
+        QString text = status(input.value(Key::message).toString());
         if (release)
             text = T("Release the captured input to continue.");
-        else if (phase == 1)
+        else if (phase == CapturePhase::Waiting)
             text = keyboardCapture ? T("Press a keyboard key. Escape cancels capture; Use Escape "
                                        "assigns that key.")
                                    : T("Press a gamepad button or move a centered stick/trigger. "
                                        "Escape or Cancel stops capture.");
-        captureMessage->setText(text);
-        captureMessage->setVisible(!text.isEmpty());
+        parts.captureMessage->setText(text);
+        parts.captureMessage->setVisible(!text.isEmpty());
     }
 
     // Binding texts; rows that arrived after the page was built wait for the next rebuild
-    const QJsonArray rows = state.value(QLatin1String("bindings")).toArray();
-    const qsizetype count = std::min(rows.size(), bindingButtons.size());
+    const QJsonArray rows = state.value(Key::bindings).toArray();
+    const qsizetype count = std::min(rows.size(), parts.bindingButtons.size());
     if (count > 0) {
         const QString change = QStringLiteral(" · ") + T("Change binding");
         for (qsizetype i = 0; i < count; ++i) {
             const QJsonArray entry = rows.at(i).toArray();
-            QPushButton *buttons[2] = {bindingButtons.at(i).first, bindingButtons.at(i).second};
+            QPushButton *buttons[2] = {parts.bindingButtons.at(i).first,
+                                       parts.bindingButtons.at(i).second};
             for (int column = 1; column <= 2; ++column) {
                 const QString text = status(entry.at(column).toString());
                 QPushButton *button = buttons[column - 1];
@@ -325,7 +327,7 @@ void Window::updateControls()
         }
     }
 
-    if (deviceCombo)
+    if (parts.deviceCombo)
         updateMotion(editable);
 }
 

@@ -36,8 +36,8 @@ QString buildLine(const QJsonObject &record)
 
 void Window::buildDiagnostics()
 {
-    const QJsonObject build = state.value(QLatin1String("build")).toObject();
-    const QJsonObject runtime = state.value(QLatin1String("runtime")).toObject();
+    const QJsonObject build = state.value(Key::build).toObject();
+    const QJsonObject runtime = state.value(Key::runtime).toObject();
 
     // Card: build information
     QVBoxLayout *info = card("Build information");
@@ -50,14 +50,14 @@ void Window::buildDiagnostics()
 
     // Whether the two records agree; only meaningful once the game has one
     if (!runtime.isEmpty()) {
-        const bool match = state.value(QLatin1String("match")).toBool();
+        const bool match = mirror().flag(Key::match);
         info->addWidget(label(T(match ? "Launcher and runtime build records match."
                                       : "Launcher and runtime build records differ."),
                               "soft"));
     }
 
     // The service's own wording of a build problem
-    const QString buildError = state.value(QLatin1String("buildError")).toString();
+    const QString buildError = mirror().text(Key::buildError);
     if (!buildError.isEmpty())
         info->addWidget(label(buildError, "notice"));
 
@@ -87,8 +87,7 @@ void Window::buildDiagnostics()
 
     // Refresh: not while a check runs or the game holds the files
     {
-        const bool busy = state.value(QLatin1String("checking")).toBool() ||
-                          state.value(QLatin1String("running")).toBool();
+        const bool busy = mirror().flag(Key::checking) || mirror().running();
         action(info, "Refresh build information", [this] {
             request(QStringLiteral("refresh"), {});
         })->setEnabled(!busy);
@@ -96,16 +95,14 @@ void Window::buildDiagnostics()
 
     // Card: shared settings
     QVBoxLayout *shared = card("Shared settings");
-    field(shared, "Native executable", state.value(QLatin1String("executable")).toString());
-    field(shared, "Shared settings", state.value(QLatin1String("settings")).toString());
-    const QString settingsError = state.value(QLatin1String("settingsError")).toString();
+    field(shared, "Native executable", mirror().text(Key::executable));
+    field(shared, "Shared settings", mirror().text(Key::settings));
+    const QString settingsError = mirror().settingsError();
     if (!settingsError.isEmpty())
         shared->addWidget(label(settingsError, "notice"));
 
     // Reload: the service drops unsaved changes, so the button says so
-    action(shared,
-           state.value(QLatin1String("dirty")).toBool() ? "Discard changes and reload"
-                                                        : "Reload settings",
+    action(shared, mirror().dirty() ? "Discard changes and reload" : "Reload settings",
            [this] { request(QStringLiteral("reload"), {}); });
 
     // Folders and the build guide
@@ -114,7 +111,7 @@ void Window::buildDiagnostics()
         shared->addLayout(opens);
         action(opens, "Open Settings Folder", [this] {
             // No settings path: the viewer reports that there is no folder to show.
-            const QString settings = state.value(QLatin1String("settings")).toString();
+            const QString settings = mirror().text(Key::settings);
             openFolder("Shared settings",
                        settings.isEmpty() ? QString() : QFileInfo(settings).absolutePath());
         });

@@ -352,7 +352,7 @@ FabricButton *Window::action(QLayout *target, const char *textKey, std::function
 
 void Window::tracked(QWidget *control)
 {
-    trackedControls.append(control);
+    parts.trackedControls.append(control);
 }
 
 SewnSwitch *Window::check(QVBoxLayout *target, const char *key, const char *captionKey,

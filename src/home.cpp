@@ -32,7 +32,7 @@ void Window::buildHome()
 
         // Kicker and title
         {
-            const bool chinese = language == 0;
+            const bool chinese = Language(language) == Language::Chinese;
             layout->addWidget(
                 label(chinese ? fullTitle : QStringLiteral("Tobble\u2019s"), "kicker"));
             QLabel *title = label(
@@ -50,8 +50,8 @@ void Window::buildHome()
             auto *mark = new QLabel;
             mark->setPixmap(brandButton(true));
             brandRow->addWidget(mark);
-            dataStatusLabel = label(QString());
-            brandRow->addWidget(dataStatusLabel);
+            parts.dataStatusLabel = label(QString());
+            brandRow->addWidget(parts.dataStatusLabel);
             brandRow->addStretch();
             layout->addLayout(brandRow);
             layout->addSpacing(11);
@@ -63,20 +63,16 @@ void Window::buildHome()
 
         // Play button: its text and enabled state come from refresh
         {
-            playButton = new FabricButton(QString(), true);
-            playButton->setMinimumWidth(compact ? 165 : 210);
-            layout->addWidget(playButton, 0, Qt::AlignLeft);
+            parts.playButton = new FabricButton(QString(), true);
+            parts.playButton->setMinimumWidth(compact ? 165 : 210);
+            layout->addWidget(parts.playButton, 0, Qt::AlignLeft);
             layout->addStretch();
         }
 
         pageLayout->addWidget(banner);
-        connect(playButton, &QPushButton::clicked, this, [this] {
+        connect(parts.playButton, &QPushButton::clicked, this, [this] {
             // Decided from the mirror at click time: a reply may have changed it since refresh.
-            const bool dataReady =
-                state.value(QLatin1String("verified")).toBool() &&
-                state.value(QLatin1String("installed")).toBool() &&
-                state.value(QLatin1String("installationError")).toString().isEmpty();
-            if (dataReady)
+            if (mirror().dataReady())
                 request(QStringLiteral("play"), {});
             else
                 navigate(Page::Install, false);
@@ -84,8 +80,8 @@ void Window::buildHome()
     }
 
     // Game status below the banner, shown by refresh when there is one
-    gameStatusLabel = label(QString());
-    pageLayout->addWidget(gameStatusLabel);
+    parts.gameStatusLabel = label(QString());
+    pageLayout->addWidget(parts.gameStatusLabel);
     pageLayout->addSpacing(compact ? 0 : 14);
 
     // Game library: three cards leading to other pages

@@ -90,123 +90,121 @@ void Window::receive()
     // Everything lives in members: handling a line can open a modal dialog whose event loop
     // calls receive() again, and the lines must still be handled in arrival order.
     for (;;) {
-        const qsizetype end = replyBuffer.indexOf('\n', replyScanned);
-        if (end >= 0) {
-            QByteArray line = replyBuffer.left(end);
-            replyBuffer.remove(0, end + 1);
-            replyScanned = 0;
-            if (skippingLine) {
-                // The tail of an over-long line: it counts as one unreadable reply.
-                skippingLine = false;
-                line.clear();
-            }
+        QByteArray line;
+        if (replies.next(line)) {
             handleLine(line);
             continue;
-        }
-        replyScanned = replyBuffer.size();
-        // While a line is being dropped nothing before the next line feed is kept at all.
-        if (replyBuffer.size() > maxReplyLine || (skippingLine && !replyBuffer.isEmpty())) {
-            replyBuffer.clear();
-            replyScanned = 0;
-            skippingLine = true;
         }
         // Read all that arrived: data left inside QProcess would grow without bound.
         if (process.bytesAvailable() <= 0)
             return;
-        replyBuffer += process.read(readChunk);
+        replies.append(process.read(readChunk));
     }
 }
 
 void Window::handleLine(const QByteArray &line)
 {
-    const QJsonObject reply = QJsonDocument::fromJson(line).object();
-    const QString cmd = reply.value(QLatin1String("cmd")).toString();
-    if (cmd == QLatin1String("poll"))
-        pollPending = false;
-    if (cmd == QLatin1String("lang") && languageRequests > 0)
-        --languageRequests;
-    if (cmd == QLatin1String("save"))
-        closeSaveTimer.stop();
-
-    // Error replies: a notice, and the answer to a failed save on the way out
-    if (reply.contains(QLatin1String("error"))) {
-        notice(status(reply.value(QLatin1String("error")).toString()));
-        if (cmd == QLatin1String("save") && closeAfterSave)
-            saveOnCloseFailed();
+    // Everything kept about the line in hand is local: a modal dialog opened below runs an
+    // event loop that handles later lines meanwhile.
+    const ReplyDigest reply = applyToMirror(line);
+    settleRequest(reply);
+    if (reply.error) {
+        answerError(reply);
         return;
     }
+    rebuildIfNeeded(reply, followLanguage(reply));
+    finishReply(reply);
+    followGame(reply);
+    navigateByController();
+}
 
-    const bool wasReady = ready;
-    const bool oldRunning = state.value(QLatin1String("running")).toBool();
-    const bool oldSaveFound = state.value(QLatin1String("saveFound")).toBool();
+ReplyDigest Window::applyToMirror(const QByteArray &line)
+{
+    return applyReply(parseReply(line), state, config, input, ready);
+}
 
-    // The mirror
-    input = reply.value(QLatin1String("input")).toObject();
-    const bool hasState = reply.contains(QLatin1String("state"));
-    if (hasState) {
-        state = reply.value(QLatin1String("state")).toObject();
-        config = state.value(QLatin1String("config")).toObject();
-        ready = true;
-    }
-    const bool running = state.value(QLatin1String("running")).toBool();
+void Window::settleRequest(const ReplyDigest &reply)
+{
+    if (reply.cmd == QLatin1String("poll"))
+        pollPending = false;
+    if (reply.cmd == QLatin1String("lang") && languageRequests > 0)
+        --languageRequests;
+    if (reply.cmd == QLatin1String("save"))
+        closeSaveTimer.stop();
+}
 
-    // The launcher follows the service's language, except while its own choice is on the way:
-    // replies sent before the service saw that choice still name the old language.
-    bool rebuilt = false;
-    if (hasState && languageRequests == 0) {
-        int serviceLanguage = state.value(QLatin1String("lang")).toInt(0);
-        // An index outside the three languages reads like a missing one.
-        if (serviceLanguage < 0 || serviceLanguage > 2)
-            serviceLanguage = 0;
-        if (serviceLanguage != language) {
-            language = serviceLanguage;
-            Quilt::language(language);
-            loadStandardText();
-            headerText();
-            navigate(page, true);
-            rebuilt = true;
-        }
-    }
-    if (!rebuilt) {
-        if (!wasReady || (oldRunning && !running) ||
+void Window::answerError(const ReplyDigest &reply)
+{
+    notice(status(reply.errorText));
+    if (reply.cmd == QLatin1String("save") && closeAfterSave)
+        saveOnCloseFailed();
+}
+
+bool Window::followLanguage(const ReplyDigest &reply)
+{
+    // Replies sent before the service saw the launcher's own choice still name the old language.
+    if (!reply.hasState || languageRequests > 0)
+        return false;
+    const int serviceLanguage = int(mirror().language());
+    if (serviceLanguage == language)
+        return false;
+    language = serviceLanguage;
+    Quilt::language(language);
+    loadStandardText();
+    headerText();
+    navigate(page, true);
+    return true;
+}
+
+void Window::rebuildIfNeeded(const ReplyDigest &reply, bool languageRebuilt)
+{
+    const QString &cmd = reply.cmd;
+    if (!languageRebuilt) {
+        if (!reply.wasReady || (reply.wasRunning && !reply.running) ||
             oneOf(cmd, {"reload", "resetControls", "resetMotion", "data"}) ||
-            (page == Page::Diagnostics && hasState && cmd != QLatin1String("change")))
+            (page == Page::Diagnostics && reply.hasState && cmd != QLatin1String("change")))
             navigate(page, true);
     }
     if (page == Page::Saves) {
         if (oneOf(cmd,
                   {"importSave", "exportSave", "createBackup", "restoreBackup", "deleteBackup"}) ||
-            running != oldRunning ||
-            state.value(QLatin1String("saveFound")).toBool() != oldSaveFound)
+            reply.running != reply.wasRunning || reply.saveFound != reply.wasSaveFound)
             navigate(page, true);
     }
+}
 
-    if (cmd == QLatin1String("save")) {
+void Window::finishReply(const ReplyDigest &reply)
+{
+    if (reply.cmd == QLatin1String("save")) {
         dirty = false;
         if (closeAfterSave) {
             closing = true;
             close();
         }
     }
-    if (cmd != QLatin1String("poll") && cmd != QLatin1String("hello"))
+    if (reply.cmd != QLatin1String("poll") && reply.cmd != QLatin1String("hello"))
         notice(QString());
     refresh();
+}
 
-    // Follow the game: out of the way while it runs, back in front when it ends
-    if (oldRunning && !running) {
+void Window::followGame(const ReplyDigest &reply)
+{
+    if (reply.wasRunning && !reply.running) {
         showNormal();
         raise();
         activateWindow();
-    } else if (!oldRunning && running) {
+    } else if (!reply.wasRunning && reply.running) {
         dirty = false;
         autosaveTimer.stop();
         showMinimized();
     }
+}
 
-    // Controller navigation inside the launcher
+void Window::navigateByController()
+{
     if (!isActiveWindow() || capturing)
         return;
-    const QJsonArray events = input.value(QLatin1String("nav")).toArray();
+    const QJsonArray events = input.value(Key::nav).toArray();
     for (const QJsonValue &event : events) {
         const QString name = event.toString();
         if (name == QLatin1String("dpdown") || name == QLatin1String("dpright")) {

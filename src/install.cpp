@@ -10,21 +10,20 @@ namespace Quilt {
 
 void Window::buildInstall()
 {
-    const QString data = state.value(QLatin1String("data")).toString();
-    const bool running = state.value(QLatin1String("running")).toBool();
-    const bool setupAvailable = state.value(QLatin1String("setupAvailable")).toBool();
+    const QString data = mirror().text(Key::data);
+    const bool running = mirror().running();
+    const bool setupAvailable = mirror().flag(Key::setupAvailable);
 
     // Game data card: the chosen folder, its status, choosing and verifying
     {
         QVBoxLayout *body = card("Game data", "Choose the extracted DATA folder from your own "
                                               "VQ3E88 Rev 0 (USA) copy, then open Play.");
-        dataStatusLabel = label(QString());
-        body->addWidget(dataStatusLabel);
+        parts.dataStatusLabel = label(QString());
+        body->addWidget(parts.dataStatusLabel);
         field(body, "Game data folder", data);
         // Only a real verdict from the service is worth a notice; before it there is none.
-        if (ready && !state.value(QLatin1String("verified")).toBool())
-            body->addWidget(
-                label(status(state.value(QLatin1String("dataStatus")).toString()), "notice"));
+        if (ready && !mirror().verified())
+            body->addWidget(label(status(mirror().text(Key::dataStatus)), "notice"));
 
         auto *buttons = new QHBoxLayout;
         body->addLayout(buttons);
@@ -47,7 +46,7 @@ void Window::buildInstall()
             card("Installed game",
                  "Tobble Setup handles installation and updates in a separate window.");
         // The service's own words: an installation error is not a catalogue text.
-        const QString error = state.value(QLatin1String("installationError")).toString();
+        const QString error = mirror().installationError();
         if (!error.isEmpty())
             body->addWidget(label(error, "notice"));
         if (!setupAvailable)

@@ -219,7 +219,7 @@ void Window::buildMotion()
             request(QStringLiteral("pad"),
                     {{QStringLiteral("id"), devices->itemData(index, Qt::UserRole).toInt()}});
         });
-        deviceCombo = devices;
+        parts.deviceCombo = devices;
 
         auto *view = new PointerView;
         view->setMinimumHeight(82);
@@ -228,15 +228,15 @@ void Window::buildMotion()
               "selected."));
         view->setAccessibleDescription(view->toolTip());
         body->addWidget(view);
-        pointerView = view;
+        parts.pointerView = view;
 
-        motionStatus = liveLabel();
-        body->addWidget(new SteadyLine(motionStatus));
+        parts.motionStatus = liveLabel();
+        body->addWidget(new SteadyLine(parts.motionStatus));
 
         auto *buttons = new QHBoxLayout;
         body->addLayout(buttons);
         action(buttons, "Recenter preview", [this] { request(QStringLiteral("recenter"), {}); });
-        calibrateButton = action(
+        parts.calibrateButton = action(
             buttons, "Calibrate gyro", [this] { request(QStringLiteral("calibrate"), {}); },
             "Hold the controller still for 2 seconds.");
     }
@@ -282,50 +282,49 @@ void Window::buildMotion()
 
 void Window::updateMotion(bool editable)
 {
-    const QJsonArray devices = input.value(QLatin1String("devices")).toArray();
-    const bool gyro = input.value(QLatin1String("gyro")).toBool();
-    const bool accel = input.value(QLatin1String("accel")).toBool();
-    const bool paused = input.value(QLatin1String("previewPaused")).toBool();
-    const bool calibrating = input.value(QLatin1String("calibrating")).toBool();
-    const double angle = input.value(QLatin1String("tiltAngle")).toDouble();
+    const QJsonArray devices = input.value(Key::devices).toArray();
+    const bool gyro = input.value(Key::gyro).toBool();
+    const bool accel = input.value(Key::accel).toBool();
+    const bool paused = input.value(Key::previewPaused).toBool();
+    const bool calibrating = input.value(Key::calibrating).toBool();
+    const double angle = input.value(Key::tiltAngle).toDouble();
     const bool rightStick = config.value(QLatin1String("pointer")).toInt() == 2;
 
     // Controller list, rebuilt only when the service's list changes, so that an open
     // drop-down is not disturbed 50 times a second
     {
         const QByteArray json = QJsonDocument(devices).toJson(QJsonDocument::Compact);
-        if (json != deviceCombo->property("devices").toByteArray()) {
-            deviceCombo->setProperty("devices", json);
-            deviceCombo->clear();
+        if (json != parts.deviceCombo->property("devices").toByteArray()) {
+            parts.deviceCombo->setProperty("devices", json);
+            parts.deviceCombo->clear();
             for (const QJsonValue &device : devices) {
                 const QJsonObject entry = device.toObject();
-                deviceCombo->addItem(status(entry.value(QLatin1String("name")).toString()),
-                                     entry.value(QLatin1String("id")).toInt());
+                parts.deviceCombo->addItem(status(entry.value(QLatin1String("name")).toString()),
+                                           entry.value(QLatin1String("id")).toInt());
             }
             if (devices.isEmpty())
-                deviceCombo->addItem(T("No controller connected"), 0);
+                parts.deviceCombo->addItem(T("No controller connected"), 0);
         }
-        deviceCombo->setEnabled(!devices.isEmpty());
+        parts.deviceCombo->setEnabled(!devices.isEmpty());
         // Not through activated: following the service must not send "pad" back.
-        const int selected = deviceCombo->findData(input.value(QLatin1String("selected")).toInt());
+        const int selected = parts.deviceCombo->findData(input.value(Key::selected).toInt());
         const int current = selected < 0 ? 0 : selected;
-        if (deviceCombo->currentIndex() != current)
-            deviceCombo->setCurrentIndex(current);
+        if (parts.deviceCombo->currentIndex() != current)
+            parts.deviceCombo->setCurrentIndex(current);
     }
 
-    if (calibrateButton)
-        calibrateButton->setEnabled(editable && gyro && accel && !calibrating);
+    if (parts.calibrateButton)
+        parts.calibrateButton->setEnabled(editable && gyro && accel && !calibrating);
 
     // Preview: gyro and mouse readings are drawn mirrored through the centre
-    if (pointerView) {
-        auto *view = static_cast<PointerView *>(pointerView.data());
+    if (parts.pointerView) {
+        auto *view = static_cast<PointerView *>(parts.pointerView.data());
         const auto shown = [view] {
             return std::tuple(view->pointer, view->tiltAngle, view->showDot, view->showTilt,
                               view->message);
         };
         const auto before = shown();
-        const QPointF reading(input.value(QLatin1String("x")).toDouble(),
-                              input.value(QLatin1String("y")).toDouble());
+        const QPointF reading(input.value(Key::x).toDouble(), input.value(Key::y).toDouble());
         view->pointer = rightStick ? reading : -reading;
         view->tiltAngle = angle;
         view->showDot = gyro || (rightStick && !devices.isEmpty());
@@ -344,7 +343,7 @@ void Window::updateMotion(bool editable)
     }
 
     // Status: both sensors, the tilt angle, and a line about calibration
-    if (motionStatus) {
+    if (parts.motionStatus) {
         const QByteArray gyroWord = (gyro ? T("available") : T("unavailable")).toUtf8();
         const QByteArray accelWord = (accel ? T("available") : T("unavailable")).toUtf8();
         QString text =
@@ -353,13 +352,13 @@ void Window::updateMotion(bool editable)
         // QString::arg ignores the default locale: the angle always has a decimal point.
         if (accel)
             text += QStringLiteral("   \u00b7   %1\u00b0").arg(angle, 0, 'f', 1);
-        const QString message = input.value(QLatin1String("motionMessage")).toString();
+        const QString message = input.value(Key::motionMessage).toString();
         if (calibrating)
             text += QLatin1Char('\n') + T("Hold the controller still for 2 seconds.");
         else if (!message.isEmpty())
             text += QLatin1Char('\n') + status(message);
-        motionStatus->setText(text);
-        motionStatus->setVisible(!paused && !devices.isEmpty());
+        parts.motionStatus->setText(text);
+        parts.motionStatus->setVisible(!paused && !devices.isEmpty());
     }
 }
 

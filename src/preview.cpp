@@ -229,7 +229,7 @@ bool Window::checkMotion(const QString &directory, const QString &name)
     QCoreApplication::processEvents();
 
     // The preview and the calibration help exist
-    if (!pointerView || !calibrateButton || calibrateButton->toolTip().isEmpty())
+    if (!parts.pointerView || !parts.calibrateButton || parts.calibrateButton->toolTip().isEmpty())
         return false;
     // Every number fits its field
     if (!spinBoxesFit(pageWidget))
@@ -238,10 +238,10 @@ bool Window::checkMotion(const QString &directory, const QString &name)
     // Tilt moves the picture
     input = sampleInput();
     updateControls();
-    const QImage still = pointerView->grab().toImage();
+    const QImage still = parts.pointerView->grab().toImage();
     input.insert(QStringLiteral("tiltAngle"), 35.0);
     updateControls();
-    const QImage tilted = pointerView->grab().toImage();
+    const QImage tilted = parts.pointerView->grab().toImage();
     if (still == tilted)
         return false;
 
@@ -255,7 +255,7 @@ bool Window::checkMotion(const QString &directory, const QString &name)
     input.insert(QStringLiteral("x"), 0.5);
     input.insert(QStringLiteral("y"), 0.5);
     updateControls();
-    const QImage gyro = pointerView->grab().toImage();
+    const QImage gyro = parts.pointerView->grab().toImage();
     if (gyro.copy(topLeft) == tilted.copy(topLeft) ||
         gyro.copy(bottomRight) != tilted.copy(bottomRight))
         return false;
@@ -263,7 +263,7 @@ bool Window::checkMotion(const QString &directory, const QString &name)
     // A right-stick reading is not: down and to the right
     config.insert(QStringLiteral("pointer"), 2);
     updateControls();
-    const QImage stick = pointerView->grab().toImage();
+    const QImage stick = parts.pointerView->grab().toImage();
     if (stick.copy(bottomRight) == tilted.copy(bottomRight) ||
         stick.copy(topLeft) != tilted.copy(topLeft))
         return false;

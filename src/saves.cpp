@@ -29,8 +29,8 @@ bool Window::confirmReplace()
 
 void Window::buildSaves()
 {
-    const bool running = state.value(QLatin1String("running")).toBool();
-    const bool saveFound = state.value(QLatin1String("saveFound")).toBool();
+    const bool running = mirror().running();
+    const bool saveFound = mirror().saveFound();
     const QBoxLayout::Direction direction =
         compact ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight;
     const QString local = QDir(root).filePath(QStringLiteral("local"));
@@ -42,15 +42,14 @@ void Window::buildSaves()
     QVBoxLayout *save =
         card(saveFound ? "Game save found" : "No game save yet",
              "The game manages its own saves. Choosing another DATA folder does not move them.");
-    field(save, "Save files", state.value(QLatin1String("saves")).toString());
+    field(save, "Save files", mirror().text(Key::saves));
 
     // Row: open and import
     {
         auto *buttons = new QBoxLayout(direction);
         save->addLayout(buttons);
-        action(buttons, "Open Saves", [this] {
-            openFolder("Save files", state.value(QLatin1String("saves")).toString());
-        });
+        action(buttons, "Open Saves",
+               [this] { openFolder("Save files", mirror().text(Key::saves)); });
         action(buttons, "Import Dolphin save", [this, local] {
             const QString folder =
                 choosePath(this, PathChoice::Folder, T("Choose Dolphin save folder"), local);
@@ -87,9 +86,9 @@ void Window::buildSaves()
     }
 
     // Outcome of the last save command; refresh fills it in
-    saveImportStatusLabel = label(QString(), "soft");
-    saveImportStatusLabel->hide();
-    save->addWidget(saveImportStatusLabel);
+    parts.saveImportStatusLabel = label(QString(), "soft");
+    parts.saveImportStatusLabel->hide();
+    save->addWidget(parts.saveImportStatusLabel);
 
     // Card: named backups
     QVBoxLayout *backups =
@@ -124,9 +123,8 @@ void Window::buildSaves()
         create->setEnabled(false);
         buttons->addStretch();
         connect(name, &QLineEdit::textChanged, create, [this, create](const QString &text) {
-            const bool canCreate = !state.value(QLatin1String("running")).toBool() &&
-                                   state.value(QLatin1String("saveFound")).toBool() &&
-                                   !text.trimmed().isEmpty();
+            const bool canCreate =
+                !mirror().running() && mirror().saveFound() && !text.trimmed().isEmpty();
             create->setEnabled(canCreate);
         });
         // click() does nothing while the button is disabled.
@@ -134,7 +132,7 @@ void Window::buildSaves()
     }
 
     // The backup list, one row per backup in the service's order
-    const QJsonArray list = state.value(QLatin1String("backups")).toArray();
+    const QJsonArray list = state.value(Key::backups).toArray();
     if (list.isEmpty()) {
         backups->addWidget(label(T("No backups yet."), "soft"));
         return;

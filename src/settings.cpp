@@ -77,7 +77,7 @@ void Window::buildBasic()
                          QStringLiteral("Espa\u00f1ol")});
         combo->setCurrentIndex(language);
         row(body, T("Language"), combo);
-        languageCombo = combo;
+        parts.languageCombo = combo;
         // setLanguage rebuilds this page; the combo is only deleted later, so this is safe.
         connect(combo, &QComboBox::activated, this, [this](int index) { setLanguage(index); });
     }

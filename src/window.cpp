@@ -185,26 +185,11 @@ void Window::navigate(Page target, bool keepScroll)
     page = target;
 
     // Forget the old page before anything new refers to the window's pointers
-    trackedControls.clear();
-    playButton = nullptr;
-    gameStatusLabel = nullptr;
-    dataStatusLabel = nullptr;
-    saveImportStatusLabel = nullptr;
+    parts = PageParts();
     if (QWidget *old = scrollArea->takeWidget()) {
         old->hide();
         old->deleteLater();
     }
-    languageCombo = nullptr;
-    bindingButtons.clear();
-    captureMessage = nullptr;
-    swapButton = nullptr;
-    useEscapeButton = nullptr;
-    cancelCaptureButton = nullptr;
-    bindingTable = nullptr;
-    deviceCombo = nullptr;
-    motionStatus = nullptr;
-    calibrateButton = nullptr;
-    pointerView = nullptr;
 
     pageWidget = new QWidget;
     pageWidget->setObjectName(QStringLiteral("paper"));
@@ -293,67 +278,58 @@ void Window::headerText()
         navButtons[i]->setChecked(i == lit);
     }
     brandLabel->setText(compact ? QStringLiteral("Grand Quilt") : fullBrand);
-    if (languageCombo)
-        languageCombo->setCurrentIndex(language);
+    if (parts.languageCombo)
+        parts.languageCombo->setCurrentIndex(language);
     saveButton->setText(T("Save settings"));
-}
-
-bool Window::settingsEditable() const
-{
-    return ready && state.value(QLatin1String("settingsError")).toString().isEmpty() &&
-           !state.value(QLatin1String("running")).toBool();
 }
 
 void Window::refresh()
 {
-    const bool editable = settingsEditable();
-    for (QWidget *control : std::as_const(trackedControls))
+    const MirrorView view = mirror();
+    const bool editable = view.editable();
+    for (QWidget *control : std::as_const(parts.trackedControls))
         control->setEnabled(editable);
 
-    const bool stateDirty = state.value(QLatin1String("dirty")).toBool();
-    const bool settingsError = !state.value(QLatin1String("settingsError")).toString().isEmpty();
+    const bool stateDirty = view.dirty();
     saveButton->setEnabled(editable && stateDirty);
-    if (settingsError)
+    if (!view.settingsError().isEmpty())
         footerStatus->setText(T("Settings need attention. Open Diagnostics to fix them."));
     else
         footerStatus->setText(stateDirty ? T("Unsaved changes") : T("No unsaved changes"));
 
-    const bool running = state.value(QLatin1String("running")).toBool();
-    const bool installed = state.value(QLatin1String("installed")).toBool();
-    const bool dataReady = state.value(QLatin1String("verified")).toBool() && installed &&
-                           state.value(QLatin1String("installationError")).toString().isEmpty();
+    const bool running = view.running();
+    const bool dataReady = view.dataReady();
 
     // Play button: leads to the install page while the game data is not ready
-    if (playButton) {
+    if (parts.playButton) {
         if (running)
-            playButton->setText(T("Game running"));
+            parts.playButton->setText(T("Game running"));
         else
-            playButton->setText(dataReady ? T("Start game") : T("Choose game data"));
+            parts.playButton->setText(dataReady ? T("Start game") : T("Choose game data"));
         bool enabled = false;
         if (ready && !running)
             enabled = dataReady ? editable : true;
-        playButton->setEnabled(enabled);
+        parts.playButton->setEnabled(enabled);
     }
-    if (dataStatusLabel) {
+    if (parts.dataStatusLabel) {
         if (!ready)
-            dataStatusLabel->setText(T("Checking native executable..."));
-        else if (!installed)
-            dataStatusLabel->setText(T("Install the game to play"));
+            parts.dataStatusLabel->setText(T("Checking native executable..."));
+        else if (!view.installed())
+            parts.dataStatusLabel->setText(T("Install the game to play"));
         else
-            dataStatusLabel->setText(dataReady ? T("Game data verified")
-                                               : T("Game data needs attention"));
-        dataStatusLabel->setToolTip(
-            literalToolTip(status(state.value(QLatin1String("dataStatus")).toString())));
+            parts.dataStatusLabel->setText(dataReady ? T("Game data verified")
+                                                     : T("Game data needs attention"));
+        parts.dataStatusLabel->setToolTip(literalToolTip(status(view.text(Key::dataStatus))));
     }
-    if (gameStatusLabel) {
-        const QString text = status(state.value(QLatin1String("gameStatus")).toString());
-        gameStatusLabel->setText(text);
-        gameStatusLabel->setVisible(!text.isEmpty());
+    if (parts.gameStatusLabel) {
+        const QString text = status(view.text(Key::gameStatus));
+        parts.gameStatusLabel->setText(text);
+        parts.gameStatusLabel->setVisible(!text.isEmpty());
     }
-    if (saveImportStatusLabel) {
-        const QString text = status(state.value(QLatin1String("saveImportStatus")).toString());
-        saveImportStatusLabel->setText(text);
-        saveImportStatusLabel->setVisible(!text.isEmpty());
+    if (parts.saveImportStatusLabel) {
+        const QString text = status(view.text(Key::saveImportStatus));
+        parts.saveImportStatusLabel->setText(text);
+        parts.saveImportStatusLabel->setVisible(!text.isEmpty());
     }
     if (page == Page::Controls)
         updateControls();
@@ -368,9 +344,10 @@ void Window::notice(const QString &text)
 void Window::loadStandardText()
 {
     QCoreApplication::removeTranslator(&translator);
-    if (language == 1)
+    if (Language(language) == Language::English)
         return;
-    const QString code = language == 0 ? QStringLiteral("zh_CN") : QStringLiteral("es");
+    const QString code =
+        Language(language) == Language::Chinese ? QStringLiteral("zh_CN") : QStringLiteral("es");
     const QString own = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
     const QString qtOwn = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (translator.load(QStringLiteral("qt_") + code, own) ||
@@ -429,7 +406,7 @@ void Window::closeEvent(QCloseEvent *event)
         QWidget::closeEvent(event);
         return;
     }
-    if (dirty || state.value(QLatin1String("dirty")).toBool()) {
+    if (dirty || mirror().dirty()) {
         closeAfterSave = true;
         request(QStringLiteral("save"), {});
         closeSaveTimer.start();

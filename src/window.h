@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fabric.h"
+#include "mirror.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -57,7 +58,7 @@ public:
     bool preview(const QString &directory);
 
     // The longest reply line kept; longer lines are dropped up to their line feed.
-    static constexpr qsizetype maxReplyLine = 16 * 1024 * 1024;
+    static constexpr qsizetype maxReplyLine = ReplyFramer::maxLine;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -85,7 +86,8 @@ private:
     void refresh();
     void headerText();
     void notice(const QString &text);
-    bool settingsEditable() const;
+    // The mirror, read through its typed view.
+    MirrorView mirror() const { return MirrorView(state, config, input, ready); }
 
     // Language
     void loadStandardText();
@@ -96,7 +98,26 @@ private:
     void request(QString cmd, QJsonObject extra);
     void poll();
     void receive();
+    // Handles one reply line in the steps below, in this order.
     void handleLine(const QByteArray &line);
+    // Clears what waited for this answer: the poll in flight, a language request, the
+    // save on the way out.
+    void settleRequest(const ReplyDigest &reply);
+    // Applies the reply to the mirror (no widget is touched).
+    ReplyDigest applyToMirror(const QByteArray &line);
+    // An error reply: the notice, and the answer to a failed save on the way out.
+    void answerError(const ReplyDigest &reply);
+    // Takes the service's language unless the launcher's own choice is on the way;
+    // true when that rebuilt the page.
+    bool followLanguage(const ReplyDigest &reply);
+    // Rebuilds the current page when the reply calls for it.
+    void rebuildIfNeeded(const ReplyDigest &reply, bool languageRebuilt);
+    // A saved reply ends a close in progress; the notice and the page's live parts follow.
+    void finishReply(const ReplyDigest &reply);
+    // Out of the way while the game runs, back in front when it ends.
+    void followGame(const ReplyDigest &reply);
+    // The service's controller navigation events move and press the focus.
+    void navigateByController();
     void patch(const char *key, QJsonValue value);
     void saveOnCloseFailed();
 
@@ -163,10 +184,8 @@ private:
     QTranslator translator;
     QTimer pollTimer;
     QTimer autosaveTimer;
-    QTimer closeSaveTimer;      // bounds the wait for the answer to the save sent on the way out
-    QByteArray replyBuffer;     // reply bytes not handled yet; ends with the unfinished line
-    qsizetype replyScanned = 0; // bytes of replyBuffer known to hold no line feed
-    bool skippingLine = false;  // an over-long line is being dropped up to its line feed
+    QTimer closeSaveTimer; // bounds the wait for the answer to the save sent on the way out
+    ReplyFramer replies;   // reply bytes not handled yet
 
     // The mirror of the service
     QJsonObject state;
@@ -187,30 +206,38 @@ private:
     QLabel *brandLabel = nullptr;
     std::array<QPushButton *, 3> navButtons{};
 
-    // Home, install, saves and basic settings pages
-    FabricButton *playButton = nullptr;
-    QLabel *dataStatusLabel = nullptr;
-    QLabel *gameStatusLabel = nullptr;
-    QLabel *saveImportStatusLabel = nullptr;
-    QPointer<QComboBox> languageCombo;
+    // Widgets of the shown page that the window updates later. All of them belong to the
+    // page: navigate forgets them in one assignment before the page goes.
+    struct PageParts
+    {
+        // Home, install, saves and basic settings pages
+        FabricButton *playButton = nullptr;
+        QLabel *dataStatusLabel = nullptr;
+        QLabel *gameStatusLabel = nullptr;
+        QLabel *saveImportStatusLabel = nullptr;
+        QPointer<QComboBox> languageCombo;
 
-    // Controls page: input settings
+        // Controls page: input settings
+        QList<QPair<QPushButton *, QPushButton *>> bindingButtons;
+        QPointer<QLabel> captureMessage;
+        QPointer<QPushButton> swapButton;
+        QPointer<QPushButton> useEscapeButton;
+        QPointer<QPushButton> cancelCaptureButton;
+        QPointer<QWidget> bindingTable;
+
+        // Controls page: motion
+        QPointer<FabricCombo> deviceCombo;
+        QPointer<QLabel> motionStatus;
+        QPointer<QPushButton> calibrateButton;
+        QPointer<QWidget> pointerView;
+
+        // Controls enabled only while settings can be edited
+        QList<QWidget *> trackedControls;
+    };
+    PageParts parts;
+
+    // A binding capture runs (controls page)
     bool capturing = false;
-    QList<QPair<QPushButton *, QPushButton *>> bindingButtons;
-    QPointer<QLabel> captureMessage;
-    QPointer<QPushButton> swapButton;
-    QPointer<QPushButton> useEscapeButton;
-    QPointer<QPushButton> cancelCaptureButton;
-    QPointer<QWidget> bindingTable;
-
-    // Controls page: motion
-    QPointer<FabricCombo> deviceCombo;
-    QPointer<QLabel> motionStatus;
-    QPointer<QPushButton> calibrateButton;
-    QPointer<QWidget> pointerView;
-
-    // Controls enabled only while settings can be edited
-    QList<QWidget *> trackedControls;
 };
 
 } // namespace Quilt

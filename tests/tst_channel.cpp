@@ -338,11 +338,11 @@ void TestChannel::replyFraming()
     // One reply over two writes; a carriage return before the line feed is harmless.
     const QByteArray third = compact(marker(QStringLiteral("three"), 3));
     s.sendRaw(third.left(10));
-    QTRY_VERIFY(!w->replyBuffer.isEmpty());
+    QTRY_VERIFY(!w->replies.pending().isEmpty());
     QCOMPARE(markOf(w.get()), 2);
     s.sendRaw(third.mid(10) + "\r\n");
     QTRY_COMPARE(markOf(w.get()), 3);
-    QVERIFY(w->replyBuffer.isEmpty());
+    QVERIFY(w->replies.pending().isEmpty());
 
     // An unreadable line is an empty reply: the input goes, the state stays.
     w->notice(QStringLiteral("old"));
@@ -368,16 +368,16 @@ void TestChannel::overlongLine()
     bool skipped = false;
     const bool handled = QTest::qWaitFor(
         [&] {
-            largest = std::max(largest, w->replyBuffer.size());
-            skipped = skipped || w->skippingLine;
+            largest = std::max(largest, w->replies.pending().size());
+            skipped = skipped || w->replies.skipping();
             return markOf(w.get()) == 7;
         },
         20000);
     QVERIFY2(handled, "the reply after the over-long line was not handled");
     QVERIFY(skipped);
     QVERIFY2(largest <= Window::maxReplyLine + 64 * 1024, QByteArray::number(largest));
-    QVERIFY(!w->skippingLine);
-    QVERIFY(w->replyBuffer.isEmpty());
+    QVERIFY(!w->replies.skipping());
+    QVERIFY(w->replies.pending().isEmpty());
     QVERIFY(w->ready);
 }
 
@@ -675,7 +675,7 @@ void TestChannel::serviceFailures()
         w->navigate(Page::Display, false);
         w->check(w->card("Display"), "vsync", "VSync");
         w->refresh();
-        const QList<QWidget *> controls = w->trackedControls;
+        const QList<QWidget *> controls = w->parts.trackedControls;
         for (QWidget *control : controls)
             QVERIFY(control->isEnabled());
         s.push({{"exit", 3}});
@@ -754,7 +754,7 @@ void TestChannel::gameStartAndStop()
     QTRY_VERIFY(w->isMinimized());
     QVERIFY(!w->dirty);
     QVERIFY(!w->autosaveTimer.isActive());
-    for (QWidget *control : std::as_const(w->trackedControls))
+    for (QWidget *control : std::as_const(w->parts.trackedControls))
         QVERIFY(!control->isEnabled());
 
     // The game ends: back in front, and the page is built again.
@@ -763,7 +763,7 @@ void TestChannel::gameStartAndStop()
     QTRY_VERIFY(!w->isMinimized());
     QVERIFY(w->isVisible());
     QCOMPARE(rebuilds.count, before + 1);
-    for (QWidget *control : std::as_const(w->trackedControls))
+    for (QWidget *control : std::as_const(w->parts.trackedControls))
         QVERIFY(control->isEnabled());
     QCOMPARE(s.count("save"), 0);
 }

@@ -97,44 +97,44 @@ void TestControls::captureFollowsThePhases()
     auto window = service.startWindow();
     QTRY_VERIFY(window->ready);
     window->navigate(Page::Controls, false);
-    QCOMPARE(window->bindingButtons.size(), 2);
-    QVERIFY(window->cancelCaptureButton->isHidden());
-    QVERIFY(window->captureMessage->isHidden());
+    QCOMPARE(window->parts.bindingButtons.size(), 2);
+    QVERIFY(window->parts.cancelCaptureButton->isHidden());
+    QVERIFY(window->parts.captureMessage->isHidden());
 
     // Keyboard capture of the second row
-    window->bindingButtons[1].second->click();
+    window->parts.bindingButtons[1].second->click();
     QVERIFY(window->capturing);
     QVERIFY(service.waitFor("bind"));
     QCOMPARE(service.last("bind").value("action"), 1);
     QCOMPARE(service.last("bind").value("keyboard"), true);
     answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}});
-    QTRY_VERIFY(!window->useEscapeButton->isHidden());
-    QCOMPARE(window->captureMessage->text(),
+    QTRY_VERIFY(!window->parts.useEscapeButton->isHidden());
+    QCOMPARE(window->parts.captureMessage->text(),
              T("Press a keyboard key. Escape cancels capture; Use Escape assigns that key."));
-    QVERIFY(!window->bindingTable->isEnabled());
-    QVERIFY(!window->cancelCaptureButton->isHidden());
-    QVERIFY(window->swapButton->isHidden());
+    QVERIFY(!window->parts.bindingTable->isEnabled());
+    QVERIFY(!window->parts.cancelCaptureButton->isHidden());
+    QVERIFY(window->parts.swapButton->isHidden());
 
     // A gamepad capture has no "Use Escape"
     answerWith(service, state, {{"phase", 1}});
-    QTRY_VERIFY(window->useEscapeButton->isHidden());
-    QCOMPARE(window->captureMessage->text(),
+    QTRY_VERIFY(window->parts.useEscapeButton->isHidden());
+    QCOMPARE(window->parts.captureMessage->text(),
              T("Press a gamepad button or move a centered stick/trigger. Escape or Cancel stops "
                "capture."));
 
     // Conflict while the input is still held
     const QString conflict = QStringLiteral("Already assigned to Move up");
     answerWith(service, state, {{"phase", 3}, {"release", true}, {"message", conflict}});
-    QTRY_VERIFY(!window->swapButton->isHidden());
-    QVERIFY(!window->swapButton->isEnabled());
-    QCOMPARE(window->captureMessage->text(), T("Release the captured input to continue."));
+    QTRY_VERIFY(!window->parts.swapButton->isHidden());
+    QVERIFY(!window->parts.swapButton->isEnabled());
+    QCOMPARE(window->parts.captureMessage->text(), T("Release the captured input to continue."));
 
     // Conflict once released: the service's message and a usable "Swap bindings"
     answerWith(service, state, {{"phase", 3}, {"message", conflict}});
-    QTRY_VERIFY(window->swapButton->isEnabled());
-    QCOMPARE(window->captureMessage->text(), Quilt::status(conflict));
-    QVERIFY(!window->cancelCaptureButton->isHidden());
-    window->swapButton->click();
+    QTRY_VERIFY(window->parts.swapButton->isEnabled());
+    QCOMPARE(window->parts.captureMessage->text(), Quilt::status(conflict));
+    QVERIFY(!window->parts.cancelCaptureButton->isHidden());
+    window->parts.swapButton->click();
     QVERIFY(service.waitFor("swap"));
 
     // Done: the table is back with the new binding
@@ -142,12 +142,12 @@ void TestControls::captureFollowsThePhases()
         bindingsState({sampleRows[0], QJsonArray{"Jump / Confirm", "South (A / Cross)", "Return"}});
     answerWith(service, swapped, {{"message", "Binding updated"}});
     QTRY_VERIFY(!window->capturing);
-    QTRY_VERIFY(window->bindingTable->isEnabled());
-    QVERIFY(window->cancelCaptureButton->isHidden());
-    QVERIFY(window->swapButton->isHidden());
-    QCOMPARE(window->captureMessage->text(), Quilt::status("Binding updated"));
-    QCOMPARE(window->bindingButtons[1].second->text(), "Return");
-    QCOMPARE(window->bindingButtons[1].second->toolTip(), "Return · " + T("Change binding"));
+    QTRY_VERIFY(window->parts.bindingTable->isEnabled());
+    QVERIFY(window->parts.cancelCaptureButton->isHidden());
+    QVERIFY(window->parts.swapButton->isHidden());
+    QCOMPARE(window->parts.captureMessage->text(), Quilt::status("Binding updated"));
+    QCOMPARE(window->parts.bindingButtons[1].second->text(), "Return");
+    QCOMPARE(window->parts.bindingButtons[1].second->toolTip(), "Return · " + T("Change binding"));
 }
 
 void TestControls::keysDuringCapture()
@@ -160,7 +160,7 @@ void TestControls::keysDuringCapture()
     window->navigate(Page::Controls, false);
     QTRY_VERIFY(window->capturing);
     QTRY_VERIFY(window->isActiveWindow());
-    QWidget *target = window->bindingButtons[0].first;
+    QWidget *target = window->parts.bindingButtons[0].first;
 
     // A held key: the repeats in between are swallowed
     sendKey(target, QEvent::KeyPress, Qt::Key_A);
@@ -186,7 +186,7 @@ void TestControls::keysDuringCapture()
     // The switch to the motion sub-tab keeps the capture (and sends no "cancel")
     window->pageWidget->findChild<QTabBar *>()->setCurrentIndex(1);
     QCOMPARE(window->controlsTab, 1);
-    QVERIFY(window->deviceCombo);
+    QVERIFY(window->parts.deviceCombo);
     sendKey(window.get(), QEvent::KeyPress, Qt::Key_Escape);
 
     const QStringList expected{"A+",          "A-",        "Left Shift+",  "Tab+",
@@ -253,11 +253,11 @@ void TestControls::conflictLetsKeysThrough()
     auto window = service.startWindow();
     QTRY_VERIFY(window->ready);
     window->navigate(Page::Controls, false);
-    QTRY_VERIFY(!window->swapButton->isHidden());
+    QTRY_VERIFY(!window->parts.swapButton->isHidden());
     QTRY_VERIFY(window->isActiveWindow());
 
     // Space presses the focused button; Escape still goes to the service
-    QPushButton *swap = window->swapButton;
+    QPushButton *swap = window->parts.swapButton;
     swap->setFocus();
     sendKey(swap, QEvent::KeyPress, Qt::Key_Space);
     sendKey(swap, QEvent::KeyRelease, Qt::Key_Space);
@@ -267,8 +267,8 @@ void TestControls::conflictLetsKeysThrough()
 
     // While a release is pending every key goes to the service
     answerWith(service, state, {{"phase", 3}, {"release", true}});
-    QTRY_VERIFY(!window->swapButton->isEnabled());
-    sendKey(window->swapButton, QEvent::KeyPress, Qt::Key_Space);
+    QTRY_VERIFY(!window->parts.swapButton->isEnabled());
+    sendKey(window->parts.swapButton, QEvent::KeyPress, Qt::Key_Space);
     QTRY_COMPARE(sentKeys(service), (QStringList{"Escape+", "Space+"}));
     QCOMPARE(service.count("swap"), 1);
 }
@@ -303,24 +303,24 @@ void TestControls::rowsFollowTheState()
     // No rows: the header only
     window.state = bindingsState({});
     window.navigate(Page::Controls, false);
-    QVERIFY(window.bindingButtons.isEmpty());
-    QCOMPARE(window.bindingTable->findChild<QGridLayout *>()->rowCount(), 1);
+    QVERIFY(window.parts.bindingButtons.isEmpty());
+    QCOMPARE(window.parts.bindingTable->findChild<QGridLayout *>()->rowCount(), 1);
     QVERIFY(buttonWithText(window.pageWidget, T("Reset controls")));
 
     // Malformed rows give empty texts
     window.state = bindingsState(
         {sampleRows[0], "junk", QJsonArray{"Home"}, QJsonArray{"Jump / Confirm", 5, "Space"}});
     window.navigate(Page::Controls, false);
-    QCOMPARE(window.bindingButtons.size(), 4);
-    QCOMPARE(window.bindingButtons[1].first->text(), QString());
-    QCOMPARE(window.bindingButtons[2].second->text(), QString());
-    QCOMPARE(window.bindingButtons[3].first->text(), QString());
-    QCOMPARE(window.bindingButtons[3].second->text(), "Space");
-    QPushButton *up = window.bindingButtons[0].second;
+    QCOMPARE(window.parts.bindingButtons.size(), 4);
+    QCOMPARE(window.parts.bindingButtons[1].first->text(), QString());
+    QCOMPARE(window.parts.bindingButtons[2].second->text(), QString());
+    QCOMPARE(window.parts.bindingButtons[3].first->text(), QString());
+    QCOMPARE(window.parts.bindingButtons[3].second->text(), "Space");
+    QPushButton *up = window.parts.bindingButtons[0].second;
     QCOMPARE(up->accessibleName(), "Move up · " + T("Keyboard"));
     QCOMPARE(up->toolTip(), "Up · " + T("Change binding"));
     bool clearFound = false;
-    for (QPushButton *button : window.bindingTable->findChildren<QPushButton *>())
+    for (QPushButton *button : window.parts.bindingTable->findChildren<QPushButton *>())
         clearFound |= button->accessibleName() == T("Clear") + " Move up · " + T("Keyboard");
     QVERIFY(clearFound);
 
@@ -328,11 +328,11 @@ void TestControls::rowsFollowTheState()
     window.state = bindingsState({QJsonArray{"Move up", "D-pad Up", "W"}, sampleRows[1],
                                   sampleRows[1], sampleRows[1], sampleRows[1]});
     window.updateControls();
-    QCOMPARE(window.bindingButtons.size(), 4);
+    QCOMPARE(window.parts.bindingButtons.size(), 4);
     QCOMPARE(up->text(), "W");
     window.state = bindingsState({sampleRows[0]});
     window.updateControls();
-    QCOMPARE(window.bindingButtons[3].second->text(), "Space");
+    QCOMPARE(window.parts.bindingButtons[3].second->text(), "Space");
 }
 
 void TestControls::guideShowsRowsAndOpensEditor()
@@ -352,7 +352,7 @@ void TestControls::guideShowsRowsAndOpensEditor()
     customize->click();
     QCOMPARE(window.page, Page::Controls);
     QCOMPARE(window.controlsTab, 0);
-    QVERIFY(window.bindingTable);
+    QVERIFY(window.parts.bindingTable);
 }
 
 void TestControls::runningGameLocksSettingsOnly()
@@ -378,16 +378,16 @@ void TestControls::runningGameLocksSettingsOnly()
     QCOMPARE(settings().size(), 4);
     for (QWidget *control : settings())
         QVERIFY(!control->isEnabled());
-    QVERIFY(!window.bindingTable->isEnabled());
+    QVERIFY(!window.parts.bindingTable->isEnabled());
     QVERIFY(buttonWithText(window.pageWidget, T("Reset controls"))->isEnabled());
-    QVERIFY(window.useEscapeButton->isEnabled());
-    QVERIFY(window.cancelCaptureButton->isEnabled());
+    QVERIFY(window.parts.useEscapeButton->isEnabled());
+    QVERIFY(window.parts.cancelCaptureButton->isEnabled());
 
     // Game over: the icon style still follows its switch at once
     window.state = bindingsState(sampleRows);
     window.input = {};
     window.refresh();
-    QVERIFY(window.bindingTable->isEnabled());
+    QVERIFY(window.parts.bindingTable->isEnabled());
     auto *icons = window.pageWidget->findChild<Quilt::SewnSwitch *>();
     auto *style = window.pageWidget->findChild<Quilt::FabricCombo *>();
     QVERIFY(!icons->isChecked());

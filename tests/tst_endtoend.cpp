@@ -340,7 +340,7 @@ void TestEndToEnd::languageSwitchReachesTheNextStart()
 
         // Basic settings page: the launcher's language selector
         QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-        QComboBox *combo = window->languageCombo;
+        QComboBox *combo = window->parts.languageCombo;
         QVERIFY(combo);
         QCOMPARE(combo->currentIndex(), 1);
         QTest::keyClick(combo, index > 1 ? Qt::Key_Down : Qt::Key_Up);
@@ -363,8 +363,8 @@ void TestEndToEnd::languageSwitchReachesTheNextStart()
     QTRY_VERIFY(window->ready);
     QCOMPARE(window->language, index);
     QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-    QVERIFY(window->languageCombo);
-    QCOMPARE(window->languageCombo->currentIndex(), index);
+    QVERIFY(window->parts.languageCombo);
+    QCOMPARE(window->parts.languageCombo->currentIndex(), index);
 }
 
 void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
@@ -375,18 +375,18 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     auto window = installation.start();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTRY_VERIFY(window->ready);
-    QTRY_VERIFY(window->playButton && window->playButton->isEnabled());
+    QTRY_VERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
     QCOMPARE(window->state.value("verified").toBool(), true);
     QCOMPARE(window->state.value("installed").toBool(), true);
-    QCOMPARE(window->playButton->text(), T("Start game"));
+    QCOMPARE(window->parts.playButton->text(), T("Start game"));
 
     // Start game: the launcher minimises while the game runs
-    QTest::mouseClick(window->playButton, Qt::LeftButton);
+    QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
     QTRY_VERIFY(window->windowState() & Qt::WindowMinimized);
     QVERIFY(window->state.value("running").toBool());
-    QVERIFY(window->playButton);
-    QCOMPARE(window->playButton->text(), T("Game running"));
-    QVERIFY(!window->playButton->isEnabled());
+    QVERIFY(window->parts.playButton);
+    QCOMPARE(window->parts.playButton->text(), T("Game running"));
+    QVERIFY(!window->parts.playButton->isEnabled());
 
     // The game has the player's attention meanwhile
     QWidget game;
@@ -401,10 +401,10 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     QTRY_VERIFY(window->isActiveWindow());
     QVERIFY(window->isVisible());
     QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Game closed"));
-    QVERIFY(window->gameStatusLabel);
-    QCOMPARE(window->gameStatusLabel->text(), T("Game closed"));
-    QVERIFY(window->playButton && window->playButton->isEnabled());
-    QCOMPARE(window->playButton->text(), T("Start game"));
+    QVERIFY(window->parts.gameStatusLabel);
+    QCOMPARE(window->parts.gameStatusLabel->text(), T("Game closed"));
+    QVERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
+    QCOMPARE(window->parts.playButton->text(), T("Start game"));
     QVERIFY(QFileInfo::exists(installation.path("build-logs/game.log")));
 }
 
@@ -417,8 +417,8 @@ void TestEndToEnd::closingWhilePlayingLeavesTheGameAlone()
     {
         auto window = installation.start();
         QTRY_VERIFY(window->ready);
-        QTRY_VERIFY(window->playButton && window->playButton->isEnabled());
-        QTest::mouseClick(window->playButton, Qt::LeftButton);
+        QTRY_VERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
+        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
         QTRY_VERIFY(window->state.value("running").toBool());
         QTRY_VERIFY(readAll(log).contains("Stand-in game started"));
         QVERIFY(window->close());
@@ -466,8 +466,8 @@ void TestEndToEnd::backupsFromTheSavesPage()
         window->state.value("backups").toArray().at(0).toObject().value("name").toString();
     QCOMPARE(readAll(installation.root() + "/local/user/backups/" + id + "/data/quilt.sav"),
              "sessions=1\n");
-    QVERIFY(window->saveImportStatusLabel);
-    QCOMPARE(window->saveImportStatusLabel->text(), T("Backup created"));
+    QVERIFY(window->parts.saveImportStatusLabel);
+    QCOMPARE(window->parts.saveImportStatusLabel->text(), T("Backup created"));
 
     // The game moves on; restoring the backup brings the old save back and keeps the newer one
     QVERIFY(writeFile(save, "sessions=2\n"));
@@ -477,7 +477,8 @@ void TestEndToEnd::backupsFromTheSavesPage()
     QTest::mouseClick(restore, Qt::LeftButton);
     QTRY_COMPARE(readAll(save), "sessions=1\n");
     QTRY_COMPARE(window->state.value("backups").toArray().size(), 2);
-    QTRY_COMPARE(window->saveImportStatusLabel ? window->saveImportStatusLabel->text() : QString(),
+    QTRY_COMPARE(window->parts.saveImportStatusLabel ? window->parts.saveImportStatusLabel->text()
+                                                     : QString(),
                  T("Backup restored"));
 
     // Deleting the named backup takes it off the list and off the disk

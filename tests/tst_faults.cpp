@@ -582,8 +582,8 @@ void TestFaults::wrongTypesOnEveryPage()
             window->grab(); // paints every widget of the page
 
             // What it shows follows from the values as they read
-            QCOMPARE(window->settingsEditable(), editable);
-            for (QWidget *control : std::as_const(window->trackedControls))
+            QCOMPARE(window->mirror().editable(), editable);
+            for (QWidget *control : std::as_const(window->parts.trackedControls))
                 // Its own flag: a parent panel may be switched off on purpose.
                 QVERIFY2(!control->testAttribute(Qt::WA_ForceDisabled) == editable,
                          qPrintable(QStringLiteral("page %1 tab %2: %3 %4")
@@ -595,10 +595,10 @@ void TestFaults::wrongTypesOnEveryPage()
                      editable ? Quilt::T("No unsaved changes")
                               : Quilt::T("Settings need attention. Open Diagnostics to fix them."));
             if (stop.page == Page::Play) {
-                QVERIFY(window->playButton);
-                QCOMPARE(window->playButton->text(),
+                QVERIFY(window->parts.playButton);
+                QCOMPARE(window->parts.playButton->text(),
                          dataReady ? Quilt::T("Start game") : Quilt::T("Choose game data"));
-                QCOMPARE(window->playButton->isEnabled(), !dataReady || editable);
+                QCOMPARE(window->parts.playButton->isEnabled(), !dataReady || editable);
             }
         }
         // The pages survive the other replies too, and the next good state wins.
@@ -641,7 +641,7 @@ void TestFaults::noiseThroughTheChild()
     service.sendRaw("\n");
     service.send(stateReply("refresh", withMember(baseState(), "gameStatus", "After the depth")));
     QTRY_COMPARE(window->state.value("gameStatus").toString(), QStringLiteral("After the depth"));
-    QVERIFY(window->replyBuffer.isEmpty());
+    QVERIFY(window->replies.pending().isEmpty());
 
     // Polling still goes on, one at a time.
     const int polls = service.count("poll");
@@ -762,8 +762,8 @@ void TestFaults::overlongLine()
     // with it, one capped line and the allocator's slack for it.
     QVERIFY2(!measuresMemory || growthMiB < 3 * Quilt::Window::maxReplyLine / MiB,
              qPrintable(QStringLiteral("grew by %1 MiB").arg(growthMiB)));
-    QVERIFY(!window->skippingLine);
-    QVERIFY(window->replyBuffer.size() < 1024);
+    QVERIFY(!window->replies.skipping());
+    QVERIFY(window->replies.pending().size() < 1024);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -782,14 +782,14 @@ void TestFaults::replySplitAtEveryByte()
         const QByteArray whole =
             json(stateReply("refresh", withMember(baseState(), "seq", split + 1))) + '\n';
         const qsizetype at = std::min<qsizetype>(split, whole.size() - 1);
-        window->replyBuffer += whole.left(at);
+        window->replies.append(whole.left(at));
         window->receive();
         QCOMPARE(seen.size(), split - 1); // a partial line waits
-        window->replyBuffer += whole.mid(at);
+        window->replies.append(whole.mid(at));
         window->receive();
         QCOMPARE(seen.size(), split);
         QCOMPARE(seen.last(), split + 1);
-        QVERIFY(window->replyBuffer.isEmpty());
+        QVERIFY(window->replies.pending().isEmpty());
         if (split % 50 == 0)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -812,11 +812,11 @@ void TestFaults::replySplitAcrossWrites()
     for (qsizetype at : {qsizetype(1), line.size() / 2, line.size() - 1}) {
         window->handleLine(json(stateReply("refresh", baseState())));
         service.sendRaw(line.left(at));
-        QTRY_COMPARE(window->replyBuffer, line.left(at));
+        QTRY_COMPARE(window->replies.pending(), line.left(at));
         QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Base status"));
         service.sendRaw(line.mid(at));
         QTRY_COMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Joined"));
-        QVERIFY(window->replyBuffer.isEmpty());
+        QVERIFY(window->replies.pending().isEmpty());
     }
 }
 
@@ -916,15 +916,15 @@ void TestFaults::serviceMissing()
     QSignalSpy ticks(&window->pollTimer, &QTimer::timeout);
     QVERIFY(!window->ready);
     QVERIFY(!window->pollTimer.isActive());
-    QVERIFY(window->dataStatusLabel);
-    QCOMPARE(window->dataStatusLabel->text(), Quilt::T("Checking native executable..."));
-    QVERIFY(window->playButton);
-    QVERIFY(!window->playButton->isEnabled());
+    QVERIFY(window->parts.dataStatusLabel);
+    QCOMPARE(window->parts.dataStatusLabel->text(), Quilt::T("Checking native executable..."));
+    QVERIFY(window->parts.playButton);
+    QVERIFY(!window->parts.playButton->isEnabled());
 
     // Every page builds without a service and keeps its editable controls disabled.
     for (const Stop &stop : everyPage) {
         show(*window, stop);
-        for (QWidget *control : std::as_const(window->trackedControls))
+        for (QWidget *control : std::as_const(window->parts.trackedControls))
             QVERIFY(!control->isEnabled());
     }
     QCOMPARE(window->noticeLabel->text(), firstNotice);
@@ -1053,12 +1053,13 @@ void TestFaults::markupShownLiterally()
                                                      .arg(stop.controlsTab)));
                 if (QTest::currentTestFailed())
                     return;
-                if (window->gameStatusLabel)
-                    QCOMPARE(window->gameStatusLabel->text(), link);
-                if (window->saveImportStatusLabel)
-                    QCOMPARE(window->saveImportStatusLabel->text(), Quilt::T("Missing ") + image);
-                if (window->dataStatusLabel)
-                    QCOMPARE(shownToolTip(window->dataStatusLabel->toolTip()), image);
+                if (window->parts.gameStatusLabel)
+                    QCOMPARE(window->parts.gameStatusLabel->text(), link);
+                if (window->parts.saveImportStatusLabel)
+                    QCOMPARE(window->parts.saveImportStatusLabel->text(),
+                             Quilt::T("Missing ") + image);
+                if (window->parts.dataStatusLabel)
+                    QCOMPARE(shownToolTip(window->parts.dataStatusLabel->toolTip()), image);
             }
         }
         // An error reply goes to the notice line, literally.

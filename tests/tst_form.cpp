@@ -56,7 +56,7 @@ void TestForm::init()
     w = std::make_unique<Window>(QStringLiteral("/nonexistent"), QString(), true);
     w->navigate(Page::Display, false);
     body = w->card("Display");
-    pageTracked = w->trackedControls.size();
+    pageTracked = w->parts.trackedControls.size();
 }
 
 void TestForm::cleanup()
@@ -365,7 +365,7 @@ void TestForm::fieldAndAction()
     button->click();
     QCOMPARE(clicks, 1);
     // Actions are not tracked: pages decide when they may be used.
-    QVERIFY(!w->trackedControls.contains(button));
+    QVERIFY(!w->parts.trackedControls.contains(button));
 }
 
 void TestForm::checkReadsAndSends()
@@ -380,7 +380,7 @@ void TestForm::checkReadsAndSends()
     QVERIFY(!text->isChecked());
     QVERIFY(!missing->isChecked());
     QCOMPARE(on->accessibleName(), T("VSync"));
-    QCOMPARE(w->trackedControls.mid(pageTracked), (QList<QWidget *>{on, one, text, missing}));
+    QCOMPARE(w->parts.trackedControls.mid(pageTracked), (QList<QWidget *>{on, one, text, missing}));
     // Building sends nothing.
     QVERIFY(!w->dirty);
 
@@ -421,7 +421,7 @@ void TestForm::selectReadsConfiguredValue()
     QCOMPARE(combo->count(), 5);
     QCOMPARE(combo->currentIndex(), index);
     QCOMPARE(combo->accessibleName(), T("Anti-aliasing"));
-    QVERIFY(w->trackedControls.contains(combo));
+    QVERIFY(w->parts.trackedControls.contains(combo));
     // Shown, not sent
     QVERIFY(!w->dirty);
     QCOMPARE(w->config, before);
@@ -480,7 +480,7 @@ void TestForm::numberBox()
     QCOMPARE(missing->value(), 0.5);
     for (FabricSpinBox *box : boxes) {
         QVERIFY(!box->keyboardTracking());
-        QVERIFY(w->trackedControls.contains(box));
+        QVERIFY(w->parts.trackedControls.contains(box));
     }
     QCOMPARE(gain->accessibleName(), T("Gain"));
     // Clamping while building is not a change.
@@ -520,17 +520,17 @@ void TestForm::trackedEnabling()
     w->ready = ready;
     w->state = state;
     w->refresh();
-    QCOMPARE(w->trackedControls.size(), pageTracked + 3);
-    for (QWidget *control : std::as_const(w->trackedControls))
+    QCOMPARE(w->parts.trackedControls.size(), pageTracked + 3);
+    for (QWidget *control : std::as_const(w->parts.trackedControls))
         QCOMPARE(control->isEnabled(), enabled);
-    QVERIFY(w->trackedControls.contains(toggle));
-    QVERIFY(w->trackedControls.contains(combo));
+    QVERIFY(w->parts.trackedControls.contains(toggle));
+    QVERIFY(w->parts.trackedControls.contains(combo));
     // Untracked widgets keep what their page gave them.
     QVERIFY(!plainButton->isEnabled());
 
     // A rebuild starts a fresh list.
     w->navigate(Page::Display, true);
-    QVERIFY(!w->trackedControls.contains(toggle));
+    QVERIFY(!w->parts.trackedControls.contains(toggle));
 }
 
 QTEST_MAIN(TestForm)

@@ -133,8 +133,8 @@ void TestMotion::show(Quilt::Window &window, const QJsonObject &input, int point
 QImage TestMotion::preview(Quilt::Window &window)
 {
     // Fixed, because grabbing a hidden window first lays it out again.
-    window.pointerView->setFixedSize(240, 82);
-    return window.pointerView->grab().toImage();
+    window.parts.pointerView->setFixedSize(240, 82);
+    return window.parts.pointerView->grab().toImage();
 }
 
 void TestMotion::previewGeometry()
@@ -172,7 +172,7 @@ void TestMotion::previewGeometry()
     QCOMPARE(blob(image, dotFill).count, 0);
     QCOMPARE(blob(image, tiltLine).count, 0);
     QVERIFY(!crosshairShown(image));
-    QVERIFY(motion->motionStatus->isHidden());
+    QVERIFY(motion->parts.motionStatus->isHidden());
 }
 
 void TestMotion::pointerRule()
@@ -206,7 +206,7 @@ void TestMotion::deviceList()
     const QJsonArray two{QJsonObject{{"id", 4}, {"name", "Left"}},
                          QJsonObject{{"id", 9}, {"name", "Right"}}};
     auto motion = motionPage({{"devices", two}, {"selected", 9}});
-    Quilt::FabricCombo *combo = motion->deviceCombo;
+    Quilt::FabricCombo *combo = motion->parts.deviceCombo;
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->itemText(1), "Right");
     QCOMPARE(combo->itemData(1).toInt(), 9);
@@ -235,7 +235,7 @@ void TestMotion::deviceList()
     QCOMPARE(combo->count(), 1);
     QCOMPARE(combo->itemText(0), T("No controller connected"));
     QVERIFY(!combo->isEnabled());
-    QVERIFY(motion->motionStatus->isHidden());
+    QVERIFY(motion->parts.motionStatus->isHidden());
 }
 
 void TestMotion::padOnlyOnUserChoice()
@@ -252,7 +252,7 @@ void TestMotion::padOnlyOnUserChoice()
     QVERIFY(service.waitFor("poll", polls + 5));
     QCOMPARE(service.count("pad"), 0);
 
-    QTest::keyClick(window->deviceCombo, Qt::Key_Down);
+    QTest::keyClick(window->parts.deviceCombo, Qt::Key_Down);
     QVERIFY(service.waitFor("pad"));
     QCOMPARE(service.last("pad").value("id"), 7);
 }
@@ -264,21 +264,21 @@ void TestMotion::statusText()
         QLocale::setDefault(QLocale(language));
         auto motion = motionPage({{"devices", onePad}, {"accel", true}, {"tiltAngle", -12.34}});
         QLocale::setDefault(QLocale::c());
-        const QString text = motion->motionStatus->text();
+        const QString text = motion->parts.motionStatus->text();
         QCOMPARE(text, QString::asprintf("Gyroscope: %s    Accelerometer: %s", "unavailable",
                                          "available") +
                            separator + "-12.3\u00b0");
-        QVERIFY(!motion->motionStatus->isHidden());
+        QVERIFY(!motion->parts.motionStatus->isHidden());
     }
 
     // The second line: calibration first, then the service's message
     const QString done = QStringLiteral("Calibration complete. Save settings to use it in game.");
     auto motion = motionPage({{"devices", onePad}, {"calibrating", true}, {"motionMessage", done}});
-    QVERIFY(motion->motionStatus->text().endsWith("\n" +
-                                                  T("Hold the controller still for 2 seconds.")));
-    QVERIFY(!motion->motionStatus->text().contains(separator));
+    QVERIFY(motion->parts.motionStatus->text().endsWith(
+        "\n" + T("Hold the controller still for 2 seconds.")));
+    QVERIFY(!motion->parts.motionStatus->text().contains(separator));
     show(*motion, {{"devices", onePad}, {"motionMessage", done}});
-    QVERIFY(motion->motionStatus->text().endsWith("\n" + Quilt::status(done)));
+    QVERIFY(motion->parts.motionStatus->text().endsWith("\n" + Quilt::status(done)));
 }
 
 void TestMotion::statusLineTakesTheRoomItsTextNeeds()
@@ -300,13 +300,13 @@ void TestMotion::statusLineTakesTheRoomItsTextNeeds()
     for (QWidget *topLevel : QApplication::topLevelWidgets())
         QVERIFY(topLevel == motion.get() || !topLevel->isVisible());
     QVERIFY(motion->isActiveWindow());
-    QLabel *status = motion->motionStatus;
+    QLabel *status = motion->parts.motionStatus;
     QWidget *holder = status->parentWidget();
     QWidget *card = holder->parentWidget();
     const auto fits = [&] {
         return status->isVisible() && status->geometry() == holder->rect() &&
                status->height() >= status->heightForWidth(status->width()) &&
-               holder->geometry().bottom() < motion->calibrateButton->geometry().top();
+               holder->geometry().bottom() < motion->parts.calibrateButton->geometry().top();
     };
     QTRY_VERIFY(fits());
     const int oneLine = status->height();
@@ -316,7 +316,7 @@ void TestMotion::statusLineTakesTheRoomItsTextNeeds()
         const QImage image = card->grab().toImage();
         const QColor cloth = image.pixelColor(card->width() - 6, holder->y() - 10);
         QCOMPARE(cloth, QColor::fromString("#fffdf6"));
-        QCOMPARE(image.pixelColor(motion->pointerView->mapTo(card, QPoint(1, 1))), cloth);
+        QCOMPARE(image.pixelColor(motion->parts.pointerView->mapTo(card, QPoint(1, 1))), cloth);
         QCOMPARE(image.pixelColor(holder->mapTo(card, QPoint(holder->width() - 2, 2))), cloth);
     }
 
@@ -355,28 +355,28 @@ void TestMotion::runningGameLocksSettingsOnly()
     Quilt::Window &window = *motion;
     QList<QWidget *> settings;
     for (QWidget *widget : window.pageWidget->findChildren<QWidget *>()) {
-        if (widget != window.deviceCombo && (qobject_cast<Quilt::SewnSwitch *>(widget) ||
-                                             qobject_cast<Quilt::FabricCombo *>(widget) ||
-                                             qobject_cast<Quilt::FabricSpinBox *>(widget)))
+        if (widget != window.parts.deviceCombo && (qobject_cast<Quilt::SewnSwitch *>(widget) ||
+                                                   qobject_cast<Quilt::FabricCombo *>(widget) ||
+                                                   qobject_cast<Quilt::FabricSpinBox *>(widget)))
             settings << widget;
     }
     QCOMPARE(settings.size(), 10);
     for (QWidget *control : std::as_const(settings))
         QVERIFY(!control->isEnabled());
-    QVERIFY(!window.calibrateButton->isEnabled());
-    QVERIFY(window.deviceCombo->isEnabled());
+    QVERIFY(!window.parts.calibrateButton->isEnabled());
+    QVERIFY(window.parts.deviceCombo->isEnabled());
     QVERIFY(buttonWithText(window.pageWidget, T("Recenter preview"))->isEnabled());
     QVERIFY(buttonWithText(window.pageWidget, T("Reset motion settings"))->isEnabled());
 
     // Editable again: calibration needs both sensors and none running
     show(*motion, sensors, 0);
-    QVERIFY(window.calibrateButton->isEnabled());
+    QVERIFY(window.parts.calibrateButton->isEnabled());
     show(*motion, {{"devices", onePad}, {"gyro", true}}, 0);
-    QVERIFY(!window.calibrateButton->isEnabled());
+    QVERIFY(!window.parts.calibrateButton->isEnabled());
     QJsonObject calibrating = sensors;
     calibrating.insert("calibrating", true);
     show(*motion, calibrating, 0);
-    QVERIFY(!window.calibrateButton->isEnabled());
+    QVERIFY(!window.parts.calibrateButton->isEnabled());
 
     // Pointer settings follow the picked source; the stick deadzone never does
     show(*motion, sensors, 0);

@@ -173,21 +173,21 @@ void TestPages::playButtonFollowsState()
     Quilt::Window window(QString(), QString(), true);
     state.insert(QStringLiteral("dataStatus"), QStringLiteral("Checked 412 files"));
     show(window, Page::Play, state, ready);
-    QVERIFY(window.playButton);
-    QCOMPARE(window.playButton->text(), text);
-    QCOMPARE(window.playButton->isEnabled(), enabled);
-    QVERIFY(window.playButton->isPrimary());
-    QCOMPARE(window.dataStatusLabel->text(), dataText);
-    QCOMPARE(window.dataStatusLabel->toolTip(), QStringLiteral("Checked 412 files"));
-    QVERIFY(window.gameStatusLabel->isHidden());
+    QVERIFY(window.parts.playButton);
+    QCOMPARE(window.parts.playButton->text(), text);
+    QCOMPARE(window.parts.playButton->isEnabled(), enabled);
+    QVERIFY(window.parts.playButton->isPrimary());
+    QCOMPARE(window.parts.dataStatusLabel->text(), dataText);
+    QCOMPARE(window.parts.dataStatusLabel->toolTip(), QStringLiteral("Checked 412 files"));
+    QVERIFY(window.parts.gameStatusLabel->isHidden());
 
     // A game status appears below the banner with the next refresh, without a rebuild.
-    const QPointer<Quilt::FabricButton> before = window.playButton;
+    const QPointer<Quilt::FabricButton> before = window.parts.playButton;
     window.state.insert(QStringLiteral("gameStatus"), QStringLiteral("Game started"));
     window.refresh();
-    QCOMPARE(window.playButton, before.data());
-    QVERIFY(!window.gameStatusLabel->isHidden());
-    QCOMPARE(window.gameStatusLabel->text(), QStringLiteral("Game started"));
+    QCOMPARE(window.parts.playButton, before.data());
+    QVERIFY(!window.parts.gameStatusLabel->isHidden());
+    QCOMPARE(window.parts.gameStatusLabel->text(), QStringLiteral("Game started"));
 }
 
 void TestPages::playClickNeedsReadyData()
@@ -198,8 +198,8 @@ void TestPages::playClickNeedsReadyData()
         service.serve(with(readyState(), "installationError", "Setup failed"));
         auto window = service.startWindow();
         QTRY_VERIFY(window->ready);
-        QVERIFY(window->playButton->isEnabled());
-        QTest::mouseClick(window->playButton, Qt::LeftButton);
+        QVERIFY(window->parts.playButton->isEnabled());
+        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
         QCOMPARE(window->page, Page::Install);
         // A later request proves that anything sent before it would have arrived.
         QTest::mouseClick(button(*window, "Verify selected folder"), Qt::LeftButton);
@@ -212,7 +212,7 @@ void TestPages::playClickNeedsReadyData()
         service.serve(readyState());
         auto window = service.startWindow();
         QTRY_VERIFY(window->ready);
-        QTest::mouseClick(window->playButton, Qt::LeftButton);
+        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
         QVERIFY(service.waitFor("play"));
         QVERIFY(waitPolls(service, 2));
         QCOMPARE(service.count("play"), 1);
@@ -272,12 +272,12 @@ void TestPages::compactSizesBelow860()
     const auto banner = [&] { return pageOf(window)->findChild<Quilt::Banner *>(); };
     const auto title = [&] { return find<QLabel>(pageOf(window), "homeTitle"); };
     QCOMPARE(banner()->minimumHeight(), 405);
-    QCOMPARE(window.playButton->minimumWidth(), 210);
+    QCOMPARE(window.parts.playButton->minimumWidth(), 210);
 
     window.resize(859, 685);
     QTRY_VERIFY(window.compact);
     QCOMPARE(banner()->minimumHeight(), 302);
-    QCOMPARE(window.playButton->minimumWidth(), 165);
+    QCOMPARE(window.parts.playButton->minimumWidth(), 165);
     QVERIFY(title()->styleSheet().contains(QLatin1String("font-size:47px")));
     QCOMPARE(window.page, Page::Play);
 
@@ -289,7 +289,7 @@ void TestPages::compactSizesBelow860()
     QCOMPARE(pageOf(window)->findChild<QSlider *>()->minimumWidth(), 175);
     window.navigate(Page::Play, false);
     QCOMPARE(banner()->minimumHeight(), 405);
-    QCOMPARE(window.playButton->minimumWidth(), 210);
+    QCOMPARE(window.parts.playButton->minimumWidth(), 210);
     QVERIFY(title()->styleSheet().isEmpty());
 }
 
@@ -327,7 +327,7 @@ void TestPages::installButtonsFollowState()
         "Open your Tobble Setup AppImage or Windows setup application to install the game.");
     QCOMPARE(labelWithText(pageOf(window), hint) != nullptr, !setupAvailable);
     QVERIFY(labelWithText(pageOf(window), QStringLiteral("/games/quilt/DATA")));
-    QCOMPARE(window.dataStatusLabel->text(), QStringLiteral("Game data verified"));
+    QCOMPARE(window.parts.dataStatusLabel->text(), QStringLiteral("Game data verified"));
 }
 
 void TestPages::dataNoticeOnlyWhenReadyAndUnverified()
@@ -338,7 +338,7 @@ void TestPages::dataNoticeOnlyWhenReadyAndUnverified()
 
     show(window, Page::Install, unverified, false);
     QCOMPARE(pageNotices(window), QStringList());
-    QCOMPARE(window.dataStatusLabel->text(), QStringLiteral("Checking native executable..."));
+    QCOMPARE(window.parts.dataStatusLabel->text(), QStringLiteral("Checking native executable..."));
 
     show(window, Page::Install, unverified, true);
     QCOMPARE(pageNotices(window),
@@ -458,9 +458,9 @@ void TestPages::basicControlsFollowEditability()
     QVERIFY(!slider->isEnabled());
     QVERIFY(!gameLanguage->isEnabled());
     QVERIFY(!fullscreen->isEnabled());
-    QVERIFY(window.languageCombo);
-    QVERIFY(window.languageCombo->isEnabled());
-    QCOMPARE(window.languageCombo->currentIndex(), 1);
+    QVERIFY(window.parts.languageCombo);
+    QVERIFY(window.parts.languageCombo->isEnabled());
+    QCOMPARE(window.parts.languageCombo->currentIndex(), 1);
     for (const char *key : {"Controls", "Saves", "Install"})
         QVERIFY2(button(window, key) && button(window, key)->isEnabled(), key);
 
@@ -529,16 +529,16 @@ void TestPages::launcherLanguageRebuildsBasicPage()
     QVERIFY(window->ready);
     window->navigate(Page::Basic, false);
     QWidget *const oldPage = pageOf(*window);
-    QVERIFY(window->languageCombo);
-    QCOMPARE(window->languageCombo->currentIndex(), 1);
+    QVERIFY(window->parts.languageCombo);
+    QCOMPARE(window->parts.languageCombo->currentIndex(), 1);
 
     // Down from English picks Spanish, as a user choice
-    QTest::keyClick(window->languageCombo, Qt::Key_Down);
+    QTest::keyClick(window->parts.languageCombo, Qt::Key_Down);
     QCOMPARE(window->page, Page::Basic);
     QVERIFY(pageOf(*window) != oldPage);
     QCOMPARE(window->language, 2);
-    QVERIFY(window->languageCombo);
-    QCOMPARE(window->languageCombo->currentIndex(), 2);
+    QVERIFY(window->parts.languageCombo);
+    QCOMPARE(window->parts.languageCombo->currentIndex(), 2);
     QVERIFY(labelWithText(pageOf(*window), QStringLiteral("Pantalla y sonido")));
     QVERIFY(labelWithText(pageOf(*window), QStringLiteral("Lanzador")));
 

@@ -144,8 +144,8 @@ void TestSaves::enabledStatesFollowTheSaveAndTheGame()
     QVERIFY(!createButton(window)->isEnabled());
     QCOMPARE(button(page, "Restore")->isEnabled(), !running);
     QCOMPARE(button(page, "Delete")->isEnabled(), !running);
-    QVERIFY(window.saveImportStatusLabel);
-    QVERIFY(window.saveImportStatusLabel->isHidden());
+    QVERIFY(window.parts.saveImportStatusLabel);
+    QVERIFY(window.parts.saveImportStatusLabel->isHidden());
 }
 
 void TestSaves::createBackupFollowsTheTrimmedName()

@@ -91,11 +91,12 @@ void FuzzTarget::run(const QByteArray &bytes, int variant)
 
     // The same line splitting as the service's output gets: the buffer is what the
     // process would have delivered, receive() cuts it into lines.
-    w.replyBuffer = bytes;
+    w.replies.clear();
+    w.replies.append(bytes);
     w.receive();
     // A last line without its line feed is handled as if the service had finished it.
-    if (!w.replyBuffer.isEmpty() || w.skippingLine) {
-        w.replyBuffer += '\n';
+    if (!w.replies.pending().isEmpty() || w.replies.skipping()) {
+        w.replies.append(QByteArray(1, '\n'));
         w.receive();
     }
 
@@ -126,9 +127,7 @@ void FuzzTarget::reset(int variant)
     w.state = {};
     w.config = {};
     w.input = {};
-    w.replyBuffer.clear();
-    w.replyScanned = 0;
-    w.skippingLine = false;
+    w.replies.clear();
     w.autosaveTimer.stop();
 
     // A reply about a running game minimises the window; bring it back so that
