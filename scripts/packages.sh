@@ -3,7 +3,7 @@
 quilt_packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
-    fonts-noto-cjk python3-fonttools libtomlplusplus-dev
+    fonts-noto-cjk python3-fonttools libtomlplusplus-dev libsdl2-dev
     clang libclang-rt-14-dev git xauth xvfb valgrind
 )
 

@@ -175,15 +175,20 @@ void Bindings::offer(const QString &input, bool pressed)
     phase = pressed ? Releasing : Idle;
 }
 
+void Bindings::released(const QString &input)
+{
+    if (release && input == held) {
+        release = false;
+        held.clear();
+        if (phase == Releasing)
+            phase = Idle;
+    }
+}
+
 QString Bindings::key(const QString &name, bool down)
 {
     if (!down) {
-        if (release && name == held) {
-            release = false;
-            held.clear();
-            if (phase == Releasing)
-                phase = Idle;
-        }
+        released(name);
         return {};
     }
     if (phase == Idle || phase == Releasing)
@@ -196,6 +201,14 @@ QString Bindings::key(const QString &name, bool down)
     if (phase == Waiting && keyboardColumn)
         offer(name, true);
     return {};
+}
+
+void Bindings::pad(const QString &input, bool active)
+{
+    if (!active)
+        released(input);
+    else if (phase == Waiting && !keyboardColumn)
+        offer(input, true);
 }
 
 QString Bindings::escape()

@@ -41,12 +41,17 @@ public:
     QString bind(int action, bool keyboardColumn);
     QString clear(int action, bool keyboardColumn);
     QString key(const QString &name, bool down);
+    // A gamepad input became active or inactive; only a gamepad capture takes it.
+    void pad(const QString &input, bool active);
     QString escape();
     QString swap();
     void cancel();
     void reset();
 
+    bool capturing() const { return phase != Idle; }
+
 private:
+    void released(const QString &input);
     QStringList &column() const;
     void offer(const QString &input, bool pressed);
     void finish(const char *text);

@@ -1,5 +1,6 @@
 #include "motion.h"
 
+#include "controllers.h"
 #include "settings.h"
 
 #include <QJsonArray>
@@ -25,15 +26,108 @@ double bounded(double value)
     return std::clamp(value, -1.0, 1.0);
 }
 
+const char *const SensorsUnavailable = "Calibration stopped: sensor data unavailable.";
+const char *const CalibrationComplete = "Calibration complete. Save settings to use it in game.";
+
 } // namespace
 
-Motion::Motion(Settings &settings, bool demoController)
-    : settings(settings), demo(demoController), selected(demoController ? DemoId : 0)
+Motion::Motion(Settings &settings, bool demoController, Controllers &controllers)
+    : settings(settings), controllers(controllers), demo(demoController),
+      selected(demoController ? DemoId : 0)
 {
     clock.start();
     calibration.setSingleShot(true);
     calibration.setInterval(CalibrationMs);
     connect(&calibration, &QTimer::timeout, this, &Motion::finishCalibration);
+    watchdog.setInterval(100);
+    connect(&watchdog, &QTimer::timeout, this, &Motion::watchPadCalibration);
+    controllers.onAdded = [this](int id) { padAdded(id); };
+    controllers.onRemoved = [this](int id) { padRemoved(id); };
+    controllers.onSensor = [this](int id, bool gyro, const float data[3], double seconds) {
+        sample(id, gyro, data, seconds);
+    };
+    for (const Controllers::Pad &pad : controllers.pads())
+        padAdded(pad.id);
+}
+
+// A new pad starts with its model's stored calibration, and becomes the preview's controller
+// unless the player chose another one.
+void Motion::padAdded(int id)
+{
+    const Controllers::Pad *pad = controllers.find(id);
+    if (!pad)
+        return;
+    SensorMotion &motion = sensors[id];
+    const QJsonObject stored = settings.calibration.value(pad->model).toObject();
+    motion.setBias(stored.value("gyroBiasX").toDouble(), stored.value("gyroBiasY").toDouble(),
+                   stored.value("gyroBiasZ").toDouble());
+    if (selected == 0 || (selected == DemoId && !chosen)) {
+        selected = id;
+        chosen = false;
+    }
+}
+
+// The preview falls back to the first controller still listed.
+void Motion::padRemoved(int id)
+{
+    if (calibratingPad == id)
+        stopPadCalibration(SensorsUnavailable);
+    sensors.erase(id);
+    if (selected != id)
+        return;
+    chosen = false;
+    if (!controllers.pads().isEmpty())
+        selected = controllers.pads().first().id;
+    else
+        selected = demo ? DemoId : 0;
+}
+
+void Motion::sample(int id, bool gyro, const float data[3], double seconds)
+{
+    const auto found = sensors.find(id);
+    if (found == sensors.end())
+        return;
+    SensorMotion &motion = found->second;
+    if (!gyro) {
+        motion.accel(data);
+        return;
+    }
+    if (id == calibratingPad)
+        sampleAge.restart();
+    if (motion.gyro(data, seconds, MotionSettings::from(settings.config())) !=
+        SensorMotion::Calibration::Done)
+        return;
+    const Controllers::Pad *pad = controllers.find(id);
+    const double *bias = motion.bias();
+    if (pad) {
+        settings.calibration.insert(pad->model, QJsonObject{{"gyroBiasX", bias[0]},
+                                                            {"gyroBiasY", bias[1]},
+                                                            {"gyroBiasZ", bias[2]},
+                                                            {"samples", motion.samples()}});
+        settings.markDirty();
+    }
+    calibratingPad = 0;
+    watchdog.stop();
+    message = QLatin1String(CalibrationComplete);
+}
+
+void Motion::watchPadCalibration()
+{
+    if (calibratingPad == 0)
+        watchdog.stop();
+    else if (sampleAge.elapsed() > SensorSilenceMs)
+        stopPadCalibration(SensorsUnavailable);
+    else if (calibrationAge.elapsed() > CalibrationLimitMs)
+        stopPadCalibration("Hold still; movement restarts calibration");
+}
+
+void Motion::stopPadCalibration(const char *text)
+{
+    if (const auto found = sensors.find(calibratingPad); found != sensors.end())
+        found->second.stopCalibration();
+    calibratingPad = 0;
+    watchdog.stop();
+    message = QLatin1String(text);
 }
 
 double Motion::seconds() const
@@ -59,38 +153,32 @@ Motion::Raw Motion::demoReading() const
 
 void Motion::fill(QJsonObject &input, bool gameRunning) const
 {
-    const QJsonObject config = settings.config();
-    const bool present = demo && selected == DemoId;
+    const MotionSettings config = MotionSettings::from(settings.config());
+    const bool simulated = demo && selected == DemoId;
+    const Controllers::Pad *pad = simulated ? nullptr : controllers.find(selected);
     QJsonArray devices;
+    for (const Controllers::Pad &each : controllers.pads())
+        devices.append(QJsonObject{{"id", each.id}, {"name", each.name}});
     if (demo)
         devices.append(QJsonObject{{"id", DemoId}, {"name", DemoName}});
     input.insert("devices", devices);
     input.insert("selected", selected);
-    input.insert("gyro", present);
-    input.insert("accel", present);
+    input.insert("gyro", simulated || (pad && pad->gyro));
+    input.insert("accel", simulated || (pad && pad->accel));
     // The game owns the controllers while it runs.
-    input.insert("previewPaused", present && gameRunning);
+    input.insert("previewPaused", (simulated || pad) && gameRunning);
     input.insert("calibrating", calibrating());
     input.insert("motionMessage", message);
 
     double tilt = 0, x = 0, y = 0;
-    if (present && !gameRunning) {
+    if (simulated && !gameRunning) {
         const Raw raw = demoReading();
-        tilt = (raw.tilt - zero.tilt) * config.value("gain").toDouble(1.0);
-        if (config.value("invertTilt").toBool())
-            tilt = -tilt;
-        tilt = std::clamp(tilt, -90.0, 90.0);
-        const double sensitivity = config.value("sensitivity").toDouble(1.5) / 1.5;
-        switch (config.value("pointer").toInt()) {
-        case 2: { // right stick, inside its dead zone nothing moves
-            const double dx = raw.stickX - zero.stickX;
-            const double dy = raw.stickY - zero.stickY;
-            if (std::hypot(dx, dy) > config.value("stickDeadzone").toDouble()) {
-                x = bounded(dx * sensitivity);
-                y = bounded(dy * sensitivity);
-            }
+        tilt = tiltAngle(raw.tilt, zero.tilt, config);
+        const double sensitivity = config.sensitivity / 1.5;
+        switch (config.pointer) {
+        case 2: // right stick
+            stickPointer(raw.stickX - zero.stickX, raw.stickY - zero.stickY, config, &x, &y);
             break;
-        }
         case 3: // pointer disabled
             break;
         default: // mouse or gyroscope: the preview follows the gyro
@@ -98,10 +186,21 @@ void Motion::fill(QJsonObject &input, bool gameRunning) const
             y = bounded((raw.y - zero.y) * sensitivity);
             break;
         }
-        if (config.value("invertX").toBool())
-            x = -x;
-        if (config.value("invertY").toBool())
-            y = -y;
+        invertPointer(config, &x, &y);
+    } else if (pad && !gameRunning) {
+        const auto found = sensors.find(pad->id);
+        const SensorMotion *motion = found == sensors.end() ? nullptr : &found->second;
+        if (motion && pad->accel)
+            tilt = motion->tilt(config);
+        if (config.pointer == 2) {
+            double stickX = 0, stickY = 0;
+            if (controllers.rightStick(pad->id, &stickX, &stickY))
+                stickPointer(stickX, stickY, config, &x, &y);
+        } else if (config.pointer != 3 && motion && pad->gyro) {
+            x = motion->x();
+            y = motion->y();
+        }
+        invertPointer(config, &x, &y);
     }
     input.insert("tiltAngle", std::round(tilt * 100) / 100);
     input.insert("x", std::round(x * 1000) / 1000);
@@ -110,9 +209,10 @@ void Motion::fill(QJsonObject &input, bool gameRunning) const
 
 QString Motion::select(int id)
 {
-    if (!(demo && id == DemoId))
+    if (!(demo && id == DemoId) && !controllers.find(id))
         return QStringLiteral("No controller connected");
     selected = id;
+    chosen = true;
     return {};
 }
 
@@ -120,6 +220,8 @@ QString Motion::recenter()
 {
     if (demo && selected == DemoId)
         zero = demoReading();
+    else if (const auto found = sensors.find(selected); found != sensors.end())
+        found->second.recenter();
     message.clear();
     return {};
 }
@@ -130,13 +232,24 @@ QString Motion::calibrate(bool gameRunning)
         return QStringLiteral("Game is running");
     if (!settings.error().isEmpty())
         return QStringLiteral("Settings need attention. Open Diagnostics to fix them.");
-    if (!(demo && selected == DemoId))
-        return QStringLiteral("Calibration stopped: sensor data unavailable.");
     if (calibrating())
         return {};
-    frozenAt = seconds();
+    if (demo && selected == DemoId) {
+        frozenAt = seconds();
+        message.clear();
+        calibration.start();
+        return {};
+    }
+    const Controllers::Pad *pad = controllers.find(selected);
+    const auto found = sensors.find(selected);
+    if (!pad || !pad->gyro || !pad->accel || found == sensors.end())
+        return QLatin1String(SensorsUnavailable);
+    found->second.startCalibration();
+    calibratingPad = selected;
+    calibrationAge.start();
+    sampleAge.start();
+    watchdog.start();
     message.clear();
-    calibration.start();
     return {};
 }
 
@@ -150,7 +263,7 @@ void Motion::finishCalibration()
     settings.markDirty();
     pausedFor = clock.elapsed() / 1000.0 - frozenAt;
     frozenAt = -1;
-    message = QStringLiteral("Calibration complete. Save settings to use it in game.");
+    message = QLatin1String(CalibrationComplete);
 }
 
 void Motion::reset()
@@ -158,6 +271,8 @@ void Motion::reset()
     settings.reset({"tilt", "invertTilt", "gain", "deadzone", "keyboardMotion", "pointer",
                     "sensitivity", "invertX", "invertY", "stickDeadzone"});
     zero = {};
+    for (auto &[id, motion] : sensors)
+        motion.reset();
     message.clear();
 }
 

@@ -47,10 +47,23 @@ int readLanguage(const QString &root)
 }
 
 LauncherService::LauncherService(const QString &root)
-    : root(root), settings(root), bindings(settings), motion(settings, demoControllerWanted(root)),
-      saves(root), game(root), diagnostics(game.executable()), language(readLanguage(root))
+    : root(root), settings(root), bindings(settings),
+      motion(settings, demoControllerWanted(root), controllers), saves(root), game(root),
+      diagnostics(game.executable()), language(readLanguage(root))
 {
     diagnostics.refresh();
+    controllers.onInput = [this](const QString &input, bool active) {
+        bindings.pad(input, active);
+    };
+    // Only the launcher's window in front, outside a capture, is steered by the pad.
+    controllers.navigationWanted = [this] {
+        return focused && !bindings.capturing() && !game.running();
+    };
+    controllers.levels = [this] {
+        const QJsonObject config = settings.config();
+        return Controllers::Levels{config.value("stick").toDouble(0.5),
+                                   config.value("trigger").toDouble(0.5)};
+    };
 }
 
 QJsonObject LauncherService::state()
@@ -86,7 +99,9 @@ QJsonObject LauncherService::state()
 
 QJsonObject LauncherService::input()
 {
-    QJsonObject input{{"nav", QJsonArray()}};
+    // Presses from before the window lost the focus are not replayed when it comes back.
+    const QStringList nav = controllers.takeNavigation();
+    QJsonObject input{{"nav", focused ? QJsonArray::fromStringList(nav) : QJsonArray()}};
     bindings.fill(input);
     motion.fill(input, game.running());
     return input;
@@ -106,6 +121,7 @@ QByteArray LauncherService::handle(const QByteArray &line)
     }
 
     const QString cmd = name.toString();
+    focused = request.value("focused").toBool();
     const QString error = dispatch(cmd, request);
     reply.insert("cmd", cmd);
     if (!error.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bindings.h"
+#include "controllers.h"
 #include "diagnostics.h"
 #include "game.h"
 #include "motion.h"
@@ -33,6 +34,9 @@ public:
     QJsonObject state();
     QJsonObject input();
 
+    // The game controllers, for tests that drive them in-process.
+    Controllers &gamepads() { return controllers; }
+
 private:
     QString dispatch(const QString &cmd, const QJsonObject &request);
     QString changeLanguage(const QJsonValue &value);
@@ -42,11 +46,14 @@ private:
     QString root;
     Settings settings;
     Bindings bindings;
+    Controllers controllers;
     Motion motion;
     Saves saves;
     Game game;
     Diagnostics diagnostics;
     int language = 1;
+    // The launcher's window has the focus, as its latest request said.
+    bool focused = false;
     QJsonObject lastState;
     bool quitting = false;
 };

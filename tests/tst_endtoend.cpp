@@ -147,6 +147,7 @@ private slots:
     void launcherStepsAsideWhileTheGameRuns();
     void closingWhilePlayingLeavesTheGameAlone();
     void backupsFromTheSavesPage();
+    void aControllerNavigatesAndRebinds();
 };
 
 void TestEndToEnd::initTestCase()
@@ -163,6 +164,7 @@ void TestEndToEnd::cleanup()
 {
     // Windows switch the catalogue's language for the whole process.
     Quilt::language(1);
+    qunsetenv("TOBBLE_VIRTUAL_CONTROLLER");
 }
 
 void TestEndToEnd::displaySettingsSurviveARestart()
@@ -488,6 +490,61 @@ void TestEndToEnd::backupsFromTheSavesPage()
     QTRY_VERIFY(!labelWithText(window->pageWidget, name));
     QCOMPARE(window->state.value("backups").toArray().size(), 1);
     QVERIFY(!QFileInfo::exists(installation.root() + "/local/user/backups/" + id));
+}
+
+void TestEndToEnd::aControllerNavigatesAndRebinds()
+{
+    Installation installation;
+    QVERIFY2(installation.valid(), "temporary installation");
+    // The service plugs in a virtual controller that follows the lines of this file
+    const QString script = installation.path("controller.txt");
+    QVERIFY(writeFile(script, ""));
+    qputenv("TOBBLE_VIRTUAL_CONTROLLER", QFile::encodeName(script));
+    const auto pad = [&](const QByteArray &line) {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(line + '\n');
+    };
+    auto window = installation.start();
+    const auto listed = [&] {
+        for (const QJsonValue &device : window->input.value("devices").toArray())
+            if (device.toObject().value("name").toString() == "Virtual controller")
+                return true;
+        return false;
+    };
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(listed());
+
+    // The D-pad walks the focus through the window and back
+    QPushButton *home = window->navButtons[0];
+    home->setFocus();
+    pad("press dpdown");
+    pad("release dpdown");
+    QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget() != home);
+    pad("press dpup");
+    pad("release dpup");
+    QTRY_COMPARE(QApplication::focusWidget(), home);
+
+    // On the controls page, south presses the focused binding, and the trigger becomes it
+    window->navigate(Page::Controls, false);
+    QTRY_COMPARE(window->parts.bindingButtons.size(), 9);
+    QPushButton *binding = window->parts.bindingButtons[8].first;
+    QCOMPARE(binding->text(), T("North (Y / Triangle)"));
+    binding->setFocus();
+    pad("press a");
+    pad("release a");
+    QTRY_VERIFY(window->capturing);
+    pad("axis lefttrigger 1");
+    pad("axis lefttrigger 0");
+    QTRY_COMPARE(binding->text(), T("Left trigger (LT / L2)"));
+    QTRY_VERIFY(!window->capturing);
+    QCOMPARE(window->state.value("bindings").toArray().at(8).toArray().at(1).toString(),
+             QStringLiteral("Left trigger (LT / L2)"));
+
+    // Unplugged, it leaves the list
+    pad("unplug");
+    QTRY_VERIFY(!listed());
 }
 
 QTEST_MAIN(TestEndToEnd)
