@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <utility>
 
@@ -93,6 +94,30 @@ constexpr Direction Directions[] = {
 };
 constexpr int DirectionCount = int(std::size(Directions));
 
+// SDL's controller subsystem starts once and stays up until the process ends: the service has
+// one Controllers, but the tests and the request fuzzer make many, and starting SDL (its
+// device scan, its mapping database) costs milliseconds each time.
+bool startSdl()
+{
+    static const bool started = [] {
+        // The service ends on SIGTERM as before; SDL must not turn it into an event.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // There is no window whose focus SDL could follow: the launcher says when it has it.
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+        // Inputs by position, so "South" is the bottom face button on every pad.
+        SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
+        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+            qWarning("tobble-launcher: no game controllers: %s", SDL_GetError());
+            return false;
+        }
+        // Pads report their own sensors without it; it only adds stand-alone sensors.
+        SDL_InitSubSystem(SDL_INIT_SENSOR);
+        std::atexit(SDL_Quit);
+        return true;
+    }();
+    return started;
+}
+
 double scaled(Sint16 raw)
 {
     return std::clamp(raw / 32767.0, -1.0, 1.0);
@@ -117,20 +142,10 @@ Controllers::Controllers()
 {
     elapsed.start();
     clock = [this] { return elapsed.elapsed(); };
-    // The service ends on SIGTERM as before; SDL must not turn it into an event nobody reads.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // There is no window whose focus SDL could follow: the launcher says when it has focus.
-    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    // Inputs by position, so "South" is the bottom face button on every pad.
-    SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
-        qWarning("tobble-launcher: no game controllers: %s", SDL_GetError());
-    } else {
-        running = true;
-        // Pads report their own sensors without it; it only adds stand-alone sensors.
-        sensors = SDL_InitSubSystem(SDL_INIT_SENSOR) == 0;
-        // SDL announces the pads it finds at its start, but not to a second user in the
-        // same process: those already there are opened now.
+    running = startSdl();
+    if (running) {
+        // SDL announced the pads it found at its start to the first of us only: those
+        // already there are opened now.
         for (int i = 0; i < SDL_NumJoysticks(); ++i)
             if (SDL_IsGameController(i))
                 add(i);
@@ -150,9 +165,6 @@ Controllers::~Controllers()
         SDL_GameControllerClose(pad->handle);
     open.clear();
     scripted.reset();
-    if (sensors)
-        SDL_QuitSubSystem(SDL_INIT_SENSOR);
-    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 qint64 Controllers::now() const

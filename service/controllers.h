@@ -89,7 +89,6 @@ private:
     qint64 now() const;
 
     bool running = false;
-    bool sensors = false;
     std::vector<std::unique_ptr<Open>> open;
     QList<Pad> list;
     int nextId = 2; // 1 is the simulated controller's

@@ -59,10 +59,8 @@ class TestController : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase();
 
     void padsComeAndGoAndTheSelectionFollows();
     void sticksAndTriggersNeedTheirLevelAndTheCentre();
@@ -87,25 +85,13 @@ private:
     void pump() { service->gamepads().pump(); }
 };
 
-void TestController::initTestCase()
-{
-    // SDL stays up between cases, so the service's controllers are opened and closed inside
-    // one running SDL, as in the service.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    QVERIFY2(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0, SDL_GetError());
-}
-
-void TestController::cleanupTestCase()
-{
-    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
-}
-
 void TestController::init()
 {
     root = std::make_unique<QTemporaryDir>();
     QVERIFY(root->isValid());
     QDir(root->path()).mkpath(QStringLiteral("local/user"));
     service = std::make_unique<LauncherService>(root->path());
+    QVERIFY(service->gamepads().started());
     now = 1000;
     service->gamepads().clock = [this] { return now; };
     ask("hello");
