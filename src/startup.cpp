@@ -60,6 +60,9 @@ bool loadStyleSheets(QString &styleSheet, QString &failedPath)
 bool prepareApplication(QString &failedPath)
 {
     QApplication::setApplicationName(QStringLiteral("Tobble's Grand Quilt"));
+    // The Wayland app id and the X11 class name that tie the window to its desktop entry and
+    // icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tobble-quilt"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quilt/launcher.ico")));
 

@@ -1,7 +1,10 @@
 // The embedded artwork: every picture decodes at its size and the stylesheets dress widgets.
+#include "startup.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
@@ -85,6 +88,8 @@ private slots:
     void linenTileIsAGrid();
     void noticeLabelIsStyled();
     void dialogsWearTheLinen();
+    void desktopIconsMatchTheWindowIcon();
+    void desktopIdentity();
 };
 
 void TestArtwork::initTestCase()
@@ -201,6 +206,46 @@ void TestArtwork::dialogsWearTheLinen()
     QVERIFY(!icon.isNull());
     const QImage patch = QIcon(":/quilt/warning-patch.png").pixmap(icon.size()).toImage();
     QCOMPARE(icon.toImage().convertToFormat(patch.format()), patch);
+}
+
+void TestArtwork::desktopIconsMatchTheWindowIcon()
+{
+    // The window icon's images by size.
+    QHash<int, QImage> window;
+    QImageReader reader(":/quilt/launcher.ico");
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+        window.insert(image.width(), image);
+    }
+    for (const int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString path = QStringLiteral(QUILT_SOURCE_DIR "/resources/icons/hicolor/%1x%1/apps/"
+                                                             "tobble-quilt.png")
+                                 .arg(size);
+        const QImage icon = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!icon.isNull(), qPrintable(path));
+        QCOMPARE(icon.size(), QSize(size, size));
+        QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(icon.pixelColor(size / 2, size / 2).alpha(), 255);
+        // Where both have the size, the desktop shows exactly what the window shows.
+        if (window.contains(size))
+            QVERIFY2(icon == window.value(size), qPrintable(path));
+    }
+}
+
+void TestArtwork::desktopIdentity()
+{
+    QString failed;
+    QVERIFY2(Quilt::prepareApplication(failed), qPrintable(failed));
+    const QString id = QGuiApplication::desktopFileName();
+    QCOMPARE(id, QStringLiteral("tobble-quilt"));
+
+    // The packaged entry carries that name and claims windows of that class.
+    QFile entry(QStringLiteral(QUILT_SOURCE_DIR "/packaging/%1.desktop").arg(id));
+    QVERIFY2(entry.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(entry.fileName()));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+    QVERIFY(lines.contains(QStringLiteral("StartupWMClass=") + id));
+    QVERIFY(lines.contains(QStringLiteral("Icon=") + id));
 }
 
 QTEST_MAIN(TestArtwork)

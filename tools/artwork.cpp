@@ -1,5 +1,5 @@
-// Paints the launcher's embedded pictures and writes them into the resources directory.
-// Remake them with:
+// Paints the launcher's embedded pictures and writes them into the resources directory, with the
+// application icon for the desktop in icons/hicolor. Remake them with:
 //   cmake --build build --target quilt-artwork && build/tools/quilt-artwork resources
 // The stylesheets and the font are not made here.
 #include <QByteArray>
@@ -592,6 +592,15 @@ int main(int argc, char **argv)
     QList<QImage> icons;
     for (const int size : {16, 20, 24, 32, 40, 48, 64, 128, 256})
         icons.append(launcherMark(size));
+
+    // The desktop's application icon: the window icon's drawing at the freedesktop sizes.
+    for (const int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString folder = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        if (!directory.mkpath(folder) ||
+            !writeFile(QDir(directory.filePath(folder)), QStringLiteral("tobble-quilt.png"),
+                       pngBytes(launcherMark(size))))
+            return 1;
+    }
 
     const bool written = writeFile(directory, "launcher.ico", icoFile(icons)) &&
                          writeFile(directory, "mascot.png", pngBytes(mascot())) &&
