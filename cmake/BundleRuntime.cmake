@@ -48,18 +48,31 @@ if(unresolved)
 endif()
 
 # Copies a file under its given name (libraries are found by their soname, which is the name the
-# dependency was resolved by), then points its run path at the bundled libraries.
+# dependency was resolved by) and points its run path at the bundled libraries. The copy is
+# made beside the target and renamed over it only when it differs, so a launcher still running
+# from an earlier installation keeps its libraries intact.
 function(quilt_bundle source destination runpath)
     get_filename_component(name "${source}" NAME)
+    set(target "${destination}/${name}")
     file(REAL_PATH "${source}" real)
     file(MAKE_DIRECTORY "${destination}")
-    file(COPY_FILE "${real}" "${destination}/${name}")
-    execute_process(COMMAND "${QUILT_PATCHELF}" --set-rpath "${runpath}" "${destination}/${name}"
+    file(COPY_FILE "${real}" "${target}.new")
+    execute_process(COMMAND "${QUILT_PATCHELF}" --set-rpath "${runpath}" "${target}.new"
         RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
-        message(FATAL_ERROR "patchelf failed on ${destination}/${name}")
+        message(FATAL_ERROR "patchelf failed on ${target}.new")
     endif()
-    message(STATUS "Bundled: ${destination}/${name}")
+    if(EXISTS "${target}")
+        file(SHA256 "${target}" old)
+        file(SHA256 "${target}.new" new)
+        if(old STREQUAL new)
+            file(REMOVE "${target}.new")
+            message(STATUS "Up-to-date: ${target}")
+            return()
+        endif()
+    endif()
+    file(RENAME "${target}.new" "${target}")
+    message(STATUS "Bundled: ${target}")
 endfunction()
 
 foreach(library IN LISTS resolved)

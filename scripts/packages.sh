@@ -5,7 +5,7 @@ quilt_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     fonts-noto-cjk python3-fonttools libtomlplusplus-dev libsdl2-dev
     clang libclang-rt-14-dev git xauth xvfb valgrind
-    qt6-wayland patchelf desktop-file-utils appstream debootstrap
+    qt6-wayland patchelf desktop-file-utils appstream debootstrap weston
 )
 
 quilt_install_packages() {

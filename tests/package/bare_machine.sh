@@ -2,8 +2,8 @@
 # Proves that the archive runs on a Linux machine without Qt: unpacks it into a minimal Debian 12
 # root that holds only the base libraries the archive expects (docs/building.md lists them) and,
 # inside it, runs the launcher's self-test, checks that every bundled program and plug-in finds
-# its libraries, asks the stand-in service for "hello" and opens the stand-in game on an X
-# server through the bundled xcb plug-in.
+# its libraries, asks the stand-in service for "hello" and opens the stand-in game through the
+# bundled xcb and wayland plug-ins on an X server and a Wayland compositor started outside.
 #   bare_machine.sh ARCHIVE
 #   QUILT_BARE_ROOT_CACHE  where the root is kept between runs (default /var/cache/tobble-quilt)
 # Needs root (debootstrap, chroot) and the Debian mirror the first time; exits 77 (skipped)
@@ -47,9 +47,11 @@ unmount_below() {
 }
 
 run=""
-xvfb=""
+servers=()
 cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    for pid in "${servers[@]}"; do
+        kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
+    done
     unmount_below "$root"
     unmount_below "$root.new"
     [ -n "$run" ] && rm -rf --one-file-system "$root$run"
@@ -143,30 +145,52 @@ else
     failed=1
 fi
 
+for tool in Xvfb weston; do
+    if ! command -v "$tool" > /dev/null; then
+        echo "FAIL: $tool is missing (scripts/packages.sh installs it)" >&2
+        exit 1
+    fi
+done
+
 # A real X server: the stand-in game opens its window through the bundled xcb plug-in. The
 # server's abstract socket reaches into the root without a mount.
-if command -v Xvfb > /dev/null; then
-    display=""
-    for n in $(seq 71 99); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            display=:$n
-            break
-        fi
-    done
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > "$root$run/xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-        sleep 0.1
-    done
-    if inside DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout 60 "$install/game/tobble-game" \
-        --auto-exit 1 > "$root$run/game.log" 2>&1; then
-        echo "ok: the stand-in game ran on an X server with the bundled xcb plug-in"
-    else
-        echo "FAIL: the stand-in game did not run on the X server:" >&2
-        tail -n 20 "$root$run/game.log" >&2
-        failed=1
+display=""
+for n in $(seq 71 99); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        display=:$n
+        break
     fi
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > "$root$run/xvfb.log" 2>&1 &
+servers+=($!)
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+    sleep 0.1
+done
+if inside DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout 60 "$install/game/tobble-game" \
+    --auto-exit 1 > "$root$run/game-xcb.log" 2>&1; then
+    echo "ok: the stand-in game ran on an X server with the bundled xcb plug-in"
+else
+    echo "FAIL: the stand-in game did not run on the X server:" >&2
+    tail -n 20 "$root$run/game-xcb.log" >&2
+    failed=1
+fi
+
+# A Wayland compositor whose socket lies in the root's runtime directory, shared with the game.
+XDG_RUNTIME_DIR="$root$run/runtime" weston --backend=headless-backend.so \
+    --socket=wayland-quilt --idle-time=0 > "$root$run/weston.log" 2>&1 &
+servers+=($!)
+for _ in $(seq 100); do
+    [ -S "$root$run/runtime/wayland-quilt" ] && break
+    sleep 0.1
+done
+if inside WAYLAND_DISPLAY=wayland-quilt QT_QPA_PLATFORM=wayland timeout 60 \
+    "$install/game/tobble-game" --auto-exit 1 > "$root$run/game-wayland.log" 2>&1; then
+    echo "ok: the stand-in game ran on a Wayland compositor with the bundled wayland plug-in"
+else
+    echo "FAIL: the stand-in game did not run on the Wayland compositor:" >&2
+    tail -n 20 "$root$run/game-wayland.log" >&2
+    failed=1
 fi
 
 exit "$failed"
