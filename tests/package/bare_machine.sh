@@ -102,6 +102,15 @@ mkdir -m 700 "$root$run/runtime"
 
 failed=0
 
+# What the archive promises besides the programs.
+for file in tobble-portable.txt install-desktop-entry.sh bin/qt.conf qt.conf game/qt.conf \
+    bin/translations/qtbase_zh_CN.qm bin/translations/qtbase_es.qm \
+    share/applications/tobble-quilt.desktop share/metainfo/tobble-quilt.metainfo.xml \
+    share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256,512x512}/apps/tobble-quilt.png; do
+    [ -s "$root$install/$file" ] || { echo "FAIL: the archive lacks $file" >&2; failed=1; }
+done
+[ "$failed" = 0 ] && echo "ok: qt.conf files, Qt's translations, desktop entry, icons and metadata are there"
+
 # Every program, library and plug-in of the archive resolves all it needs.
 mapfile -t binaries < <(cd "$root" && find ".$install" -type f \( -name '*.so*' -o -perm -u+x \) \
     -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print | sed 's/^\.//')
