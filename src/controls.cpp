@@ -64,6 +64,14 @@ QString keyName(const QKeyEvent *event)
     }
 }
 
+// A binding cell's text: gamepad inputs and "Unmapped" are catalogue texts; keys are shown as
+// the player's keyboard labels them, while the service keeps their English names.
+QString bindingText(const QJsonArray &entry, int column)
+{
+    const QString name = entry.at(column).toString();
+    return column == 2 && name != QLatin1String("Unmapped") ? keyLabel(name) : status(name);
+}
+
 // Sets a tool tip only when it changes: this runs after every reply, 50 times a second.
 void setToolTipIfChanged(QWidget *widget, const QString &text)
 {
@@ -161,7 +169,7 @@ void Window::buildBindings()
                 const bool keyboard = column == 2;
                 auto *cell = new QHBoxLayout;
                 cell->setSpacing(2);
-                auto *binding = new FabricButton(status(entry.at(column).toString()), false);
+                auto *binding = new FabricButton(bindingText(entry, column), false);
                 binding->setMinimumWidth(30);
                 // A long key name must never widen the table.
                 binding->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -222,7 +230,9 @@ void Window::buildControllerGuide()
         for (int i = 0; i < rows.size(); ++i) {
             const QJsonArray entry = rows.at(i).toArray();
             for (int j = 0; j < 3; ++j)
-                grid->addWidget(label(status(entry.at(j).toString())), i + 1, j);
+                grid->addWidget(
+                    label(j == 0 ? status(entry.at(0).toString()) : bindingText(entry, j)), i + 1,
+                    j);
         }
     }
 
@@ -318,7 +328,7 @@ void Window::updateControls()
             QPushButton *buttons[2] = {parts.bindingButtons.at(i).first,
                                        parts.bindingButtons.at(i).second};
             for (int column = 1; column <= 2; ++column) {
-                const QString text = status(entry.at(column).toString());
+                const QString text = bindingText(entry, column);
                 QPushButton *button = buttons[column - 1];
                 button->setText(text);
                 // Binding names come from the service.

@@ -12,7 +12,6 @@ namespace {
 
 // The title is never translated, except that Chinese readers get it whole as the kicker.
 const QString fullTitle = QStringLiteral("Tobble\u2019s Grand Quilt");
-const QString edition = QStringLiteral("VQ3E88    /    USA    /    Rev. 0");
 
 // The stylesheet sizes the home title for the normal layout only.
 const QString compactTitleStyle = QStringLiteral("font-size:47px;font-weight:bold;color:#314c40;");
@@ -58,7 +57,10 @@ void Window::buildHome()
         }
 
         // Edition of the supported disc
-        layout->addWidget(label(edition, "edition"));
+        // The region follows the language; the disc id and revision are the disc's own.
+        layout->addWidget(
+            label(QStringLiteral("VQ3E88    /    ") + T("USA") + QStringLiteral("    /    Rev. 0"),
+                  "edition"));
         layout->addSpacing(compact ? 13 : 24);
 
         // Play button: its text and enabled state come from refresh

@@ -24,6 +24,11 @@ QString T(const char *key);
 void language(int index);
 // Translates a text that came from the service, including its known prefixes.
 QString status(const QString &text);
+// A keyboard key's English name, as the service and the settings file write it, in the
+// current language; keys that every keyboard labels alike come back unchanged.
+QString keyLabel(const QString &name);
+// Every translated key name (English name, Chinese, Spanish).
+std::span<const Message> keyLabels();
 
 } // namespace Quilt
 

@@ -346,6 +346,25 @@ void TestControls::guideShowsRowsAndOpensEditor()
     QVERIFY(labelWithText(window.pageWidget, "Space"));
     QCOMPARE(window.pageWidget->findChild<QGridLayout *>()->rowCount(), 3);
 
+    // Keys as the player's keyboard labels them; a key named like a catalogue text stays a key
+    const QJsonObject spanish = bindingsState(
+        {QJsonArray{"Home", "Unmapped", "Home"}, QJsonArray{"Map / Minus", "D-pad Up", "Return"}});
+    window.setLanguage(2);
+    window.state = spanish;
+    window.navigate(Page::ControllerGuide, false);
+    for (const char *text : {"HOME", "Inicio", "Sin asignar", "Cruceta arriba", "Intro"})
+        QVERIFY2(labelWithText(window.pageWidget, text), text);
+    window.controlsTab = 0;
+    window.navigate(Page::Controls, false);
+    window.updateControls();
+    QCOMPARE(window.bindingButtons[0].first->text(), "Sin asignar");
+    QCOMPARE(window.bindingButtons[0].second->text(), "Inicio");
+    QCOMPARE(window.bindingButtons[1].second->text(), "Intro");
+    window.setLanguage(1);
+    window.state = bindingsState(sampleRows);
+    window.controlsTab = 1;
+    window.navigate(Page::ControllerGuide, false);
+
     auto *customize =
         qobject_cast<QPushButton *>(buttonWithText(window.pageWidget, T("Customize controls")));
     QVERIFY(customize);

@@ -243,8 +243,10 @@ void TestPages::homeTitleByLanguage()
     QCOMPARE(window.page, Page::Play);
     QCOMPARE(find<QLabel>(pageOf(window), "kicker")->text(), kicker);
     QCOMPARE(find<QLabel>(pageOf(window), "homeTitle")->text(), title);
+    // The region is named in the player's language; the disc id and revision never change.
+    const QString regions[] = {u"美版"_qs, u"USA"_qs, u"EE. UU."_qs};
     QCOMPARE(find<QLabel>(pageOf(window), "edition")->text(),
-             QStringLiteral("VQ3E88    /    USA    /    Rev. 0"));
+             u"VQ3E88    /    "_qs + regions[language] + u"    /    Rev. 0"_qs);
     QCOMPARE(find<QLabel>(pageOf(window), "libraryTitle")->text(), Quilt::T("Game library"));
 }
 
@@ -359,7 +361,7 @@ void TestPages::installationErrorWordForWord()
                  QStringLiteral("Game data needs attention <b>&amp;</b>"));
     show(window, Page::Install, state);
     QCOMPARE(pageNotices(window),
-             (QStringList{QStringLiteral("Los datos del juego requieren atención"),
+             (QStringList{Quilt::T("Game data needs attention"),
                           QStringLiteral("Game data needs attention <b>&amp;</b>")}));
     for (QLabel *label : pageOf(window)->findChildren<QLabel *>(QStringLiteral("notice")))
         QCOMPARE(label->textFormat(), Qt::PlainText);
