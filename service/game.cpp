@@ -105,7 +105,7 @@ QString Game::chooseData(const QString &path)
     QString why;
     if (!writeAtomically(QDir(root).filePath(QStringLiteral("local/user/game-data.txt")),
                          absolute.toUtf8() + '\n', &why))
-        return QStringLiteral("Could not remember the game data folder: %1").arg(why);
+        return QStringLiteral("Could not remember the game data folder: ") + why;
     data = absolute;
     verify();
     return {};
@@ -131,11 +131,12 @@ QString Game::installationError() const
 {
     const QFileInfo info(executable());
     if (info.exists() && !info.isFile())
-        return QStringLiteral("Repair the installed build before playing. %1 is not a file.")
-            .arg(info.absoluteFilePath());
+        return QStringLiteral("Repair the installed build before playing. ") +
+               QStringLiteral("The native executable is not a file: ") + info.absoluteFilePath();
     if (info.isFile() && !info.isExecutable())
-        return QStringLiteral("Repair the installed build before playing. %1 is not executable.")
-            .arg(info.absoluteFilePath());
+        return QStringLiteral("Repair the installed build before playing. ") +
+               QStringLiteral("The native executable lacks permission to run: ") +
+               info.absoluteFilePath();
     return {};
 }
 

@@ -214,7 +214,7 @@ QString Saves::makeBackup(const QString &label, QString *error)
     QString why;
     if (!copyTree(saveFolder, QDir(staging).filePath(QStringLiteral("data")), &why)) {
         removeTree(staging);
-        *error = why;
+        *error = QStringLiteral("Could not copy the save: ") + why;
         return {};
     }
     const QJsonObject details{{"label", label},
@@ -228,7 +228,7 @@ QString Saves::makeBackup(const QString &label, QString *error)
     }
     if (!QDir().rename(staging, QDir(backupFolder).filePath(name))) {
         removeTree(staging);
-        *error = QStringLiteral("Could not create the backup in %1").arg(backupFolder);
+        *error = QStringLiteral("Could not create the backup in ") + backupFolder;
         return {};
     }
     return name;
@@ -248,7 +248,7 @@ QString Saves::install(const QString &staged)
     if (!backupOfCurrent(&why).isEmpty() && replaceTree(staged, saveFolder, &why))
         return {};
     removeTree(staged);
-    return QStringLiteral("The current save was kept: %1").arg(why);
+    return QStringLiteral("The current save was kept: ") + why;
 }
 
 QString Saves::importSave(const QString &path)
@@ -271,7 +271,7 @@ QString Saves::importSave(const QString &path)
         QString why;
         if (!copyTree(source, staging, &why)) {
             removeTree(staging);
-            return QStringLiteral("Could not copy the save: %1").arg(why);
+            return QStringLiteral("Could not copy the save: ") + why;
         }
     }
     if (QString error = install(staging); !error.isEmpty())
@@ -294,7 +294,8 @@ QString Saves::exportSave(const QString &path, bool asFolder)
             return QStringLiteral("Choose export file");
         const QByteArray bin = packBin(saveFolder);
         if (bin.isEmpty() || !writeAtomically(path, bin, &why))
-            return QStringLiteral("Could not write %1 %2").arg(path, why).trimmed();
+            return why.isEmpty() ? QStringLiteral("Could not export the save to ") + path
+                                 : QStringLiteral("Could not export the save: ") + why;
         outcome = QStringLiteral("Save exported to .bin");
         return {};
     }
@@ -304,19 +305,19 @@ QString Saves::exportSave(const QString &path, bool asFolder)
     const QString staged = target + QStringLiteral(".incoming-%1").arg(microsecondsNow());
     if (!copyTree(saveFolder, staged, &why)) {
         removeTree(staged);
-        return QStringLiteral("Could not export the save: %1").arg(why);
+        return QStringLiteral("Could not export the save: ") + why;
     }
     if (QFileInfo::exists(target)) {
         // Whatever was there is kept beside it, never overwritten.
         const QString kept = target + QStringLiteral(".before-export-%1").arg(microsecondsNow());
         if (!QDir().rename(target, kept)) {
             removeTree(staged);
-            return QStringLiteral("Could not move aside %1").arg(target);
+            return QStringLiteral("Could not move aside ") + target;
         }
     }
     if (!QDir().rename(staged, target)) {
         removeTree(staged);
-        return QStringLiteral("Could not export the save to %1").arg(target);
+        return QStringLiteral("Could not export the save to ") + target;
     }
     outcome = QStringLiteral("Save exported to folder");
     return {};
@@ -345,7 +346,7 @@ QString Saves::restoreBackup(const QString &name)
     QString why;
     if (!copyTree(data, staging, &why)) {
         removeTree(staging);
-        return QStringLiteral("Could not copy the backup: %1").arg(why);
+        return QStringLiteral("Could not copy the backup: ") + why;
     }
     if (QString error = install(staging); !error.isEmpty())
         return error;
@@ -359,7 +360,7 @@ QString Saves::deleteBackup(const QString &name)
     if (!validName(name) || !QFileInfo(folder).isDir())
         return QStringLiteral("That backup contains no save");
     if (!removeTree(folder))
-        return QStringLiteral("Could not delete %1").arg(folder);
+        return QStringLiteral("Could not delete ") + folder;
     outcome = QStringLiteral("Backup deleted");
     return {};
 }
