@@ -172,6 +172,119 @@ QList<KeyUse> keyUses(const QString &source)
     return uses;
 }
 
+// Every string literal of a source whose comments are blanked, adjacent pieces joined, except the
+// messages of log and console calls, which no player reads.
+QStringList stringLiterals(const QString &code)
+{
+    static const QRegularExpression logCall(
+        QStringLiteral(R"((?:qWarning|qInfo|qDebug|qCritical|printf|fputs)\s*\(\s*$)"));
+    QStringList found;
+    QString current;
+    bool open = false; // `current` may still be continued by an adjacent literal
+    qsizetype i = 0;
+    qsizetype pieceStart = -1;
+    const auto finish = [&] {
+        const qsizetype from = std::max<qsizetype>(0, pieceStart - 40);
+        if (open && !logCall.match(code.sliced(from, pieceStart - from)).hasMatch())
+            found << current;
+        open = false;
+        current.clear();
+    };
+    while (i < code.size()) {
+        const QChar c = code[i];
+        if (c == u'\'') {
+            // A character literal ('"', '\\') or a digit separator.
+            const qsizetype end =
+                code.indexOf(u'\'', i + (code.sliced(i).startsWith(u"'\\") ? 3 : 2));
+            i = end >= 0 && end - i <= 4 ? end + 1 : i + 1;
+            finish();
+        } else if (c == u'"') {
+            if (!open)
+                pieceStart = i;
+            qsizetype j = i + 1;
+            for (; j < code.size() && code[j] != u'"'; ++j) {
+                if (code[j] != u'\\') {
+                    current += code[j];
+                    continue;
+                }
+                const QChar e = ++j < code.size() ? code[j] : QChar();
+                current += e == u'n' ? QChar(u'\n') : e == u't' ? QChar(u'\t') : e;
+            }
+            i = j + 1;
+            open = true;
+        } else {
+            if (!c.isSpace())
+                finish();
+            ++i;
+        }
+    }
+    finish();
+    return found;
+}
+
+// The glossary's table: English forms, Chinese forms, Spanish forms of each term.
+struct Term
+{
+    QStringList english;
+    QStringList chinese;
+    QStringList spanish;
+};
+
+QList<Term> glossary(const QString &markdown)
+{
+    QList<Term> terms;
+    const auto forms = [](const QString &cell) {
+        QStringList list;
+        for (const QString &form : cell.split(u" / "_qs))
+            list << form.trimmed();
+        return list;
+    };
+    for (const QString &line : markdown.split(u'\n')) {
+        if (!line.startsWith(u'|') || line.startsWith(u"|---"_qs) ||
+            line.startsWith(u"| English |"_qs))
+            continue;
+        const QStringList cells = line.split(u'|');
+        if (cells.size() < 5)
+            continue;
+        terms.append({forms(cells[1]), forms(cells[2]), forms(cells[3])});
+    }
+    return terms;
+}
+
+bool cjk(QChar c)
+{
+    return (c.unicode() >= 0x3400 && c.unicode() <= 0x9fff) ||
+           (c.unicode() >= 0xf900 && c.unicode() <= 0xfaff);
+}
+
+// Rows whose translations the launcher's contract fixes word for word.
+const QList<Quilt::Message> fixedRows = {
+    {"Help", "帮助", "Ayuda"},
+    {"Tobble's Grand Quilt", "拼布托波", "Tobble's Grand Quilt"},
+    {"Launcher connection closed", "启动器服务已断开，请重新打开启动器。",
+     "Se ha cerrado la conexión. Vuelve a abrir el lanzador."},
+    {"Close without saving?", "设置保存失败，放弃更改并关闭？",
+     "No se pudieron guardar los ajustes. ¿Salir sin guardarlos?"},
+    {"Tilt: %+.1f deg    Pointer: %+.2f, %+.2f", "倾角：%+.1f°    指针：%+.2f，%+.2f",
+     "Inclinación: %+.1f°    Puntero: %+.2f, %+.2f"},
+    {"Settings error: %s", "配置错误：%s", "Error de configuración: %s"},
+    {"Data verification failed: ", "数据验证失败：", "Error de verificación: "},
+    {"Already assigned to ", "已绑定到 ", "Ya asignado a "},
+    {"Missing ", "缺少 ", "Falta "},
+    {"Could not start the native executable: ", "无法启动游戏：", "No se pudo iniciar el juego: "},
+};
+
+// Both translations of every catalogue row and every key name.
+QList<std::pair<QByteArray, QString>> translations(bool chinese)
+{
+    QList<std::pair<QByteArray, QString>> texts;
+    for (auto table : {Quilt::catalogue(), Quilt::keyLabels()})
+        for (const Quilt::Message &row : table)
+            texts.append(
+                {QByteArray(row.english), QString::fromUtf8(chinese ? row.chinese : row.spanish)});
+    return texts;
+}
+
 } // namespace
 
 class TestCatalogue : public QObject
@@ -184,6 +297,12 @@ private slots:
     void rows();
     void translationsKeepPlaceholders();
     void translationsKeepEdgeSpaces();
+    void fixedTranslations();
+    void chineseTypography();
+    void spanishOpeningMarks();
+    void glossaryTerms();
+    void keyLabels();
+    void serviceTextsTranslate();
     void lookup();
     void formattedLookup();
     void status_data();
@@ -200,10 +319,11 @@ private slots:
 
 void TestCatalogue::rows()
 {
+    // The contract's 274 rows come first; the service's own texts follow them.
     const std::span<const Quilt::Message> rows = Quilt::catalogue();
-    QCOMPARE(rows.size(), std::size_t(274));
+    QVERIFY(rows.size() > 274);
     QCOMPARE(QByteArray(rows.front().english), QByteArray("Motion preview paused"));
-    QCOMPARE(QByteArray(rows.back().english), QByteArray("Last used device"));
+    QCOMPARE(QByteArray(rows[273].english), QByteArray("Last used device"));
 
     QSet<QByteArray> keys;
     for (const Quilt::Message &row : rows) {
@@ -249,6 +369,189 @@ void TestCatalogue::translationsKeepEdgeSpaces()
                          qPrintable(key + QStringLiteral(" -> ") + text));
         }
     }
+}
+
+void TestCatalogue::fixedTranslations()
+{
+    for (const Quilt::Message &fixed : fixedRows) {
+        const auto row = std::find_if(
+            Quilt::catalogue().begin(), Quilt::catalogue().end(),
+            [&](const Quilt::Message &m) { return qstrcmp(m.english, fixed.english) == 0; });
+        QVERIFY2(row != Quilt::catalogue().end(), fixed.english);
+        QCOMPARE(QByteArray(row->chinese), QByteArray(fixed.chinese));
+        QCOMPARE(QByteArray(row->spanish), QByteArray(fixed.spanish));
+    }
+}
+
+void TestCatalogue::chineseTypography()
+{
+    // Full-width punctuation carries its own spacing, and Chinese words are not separated by
+    // spaces; an ASCII space only stands between Chinese and Latin text or numbers.
+    const auto fullWidth = [](QChar c) {
+        return fullWidthPunctuation(c) || c == u'“' || c == u'”' || c == u'…';
+    };
+    QStringList wrong;
+    for (const auto &[key, text] : translations(true)) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u' ') {
+                const QChar before = i > 0 ? text[i - 1] : QChar();
+                const QChar after = i + 1 < text.size() ? text[i + 1] : QChar();
+                if ((cjk(before) && cjk(after)) || fullWidth(before) || fullWidth(after))
+                    wrong << text;
+            } else if (i > 0 && cjk(text[i - 1]) && QStringView(u",.:;?!").contains(text[i])) {
+                wrong << text; // ASCII punctuation after a Chinese character
+            }
+        }
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+}
+
+void TestCatalogue::spanishOpeningMarks()
+{
+    QStringList wrong;
+    for (const auto &[key, text] : translations(false)) {
+        // Each sentence that asks or exclaims opens with the inverted mark before it closes.
+        qsizetype sentence = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if ((c == u'?' || c == u'!') &&
+                !text.sliced(sentence, i - sentence).contains(c == u'?' ? u'¿' : u'¡'))
+                wrong << text;
+            if (c == u'.' || c == u'?' || c == u'!')
+                sentence = i + 1;
+        }
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+}
+
+void TestCatalogue::glossaryTerms()
+{
+    QFile file(QStringLiteral(QUILT_SOURCE_DIR "/docs/glossary.md"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<Term> terms = glossary(QString::fromUtf8(file.readAll()));
+    QVERIFY(terms.size() >= 20);
+
+    QSet<QByteArray> fixed;
+    for (const Quilt::Message &row : fixedRows)
+        fixed.insert(row.english);
+    QStringList wrong;
+    for (const Term &term : terms) {
+        QVERIFY(!term.english.isEmpty() && !term.chinese.isEmpty() && !term.spanish.isEmpty());
+        QStringList patterns;
+        for (const QString &form : term.english)
+            patterns << u"(?<![\\w-])"_qs + QRegularExpression::escape(form) + u"(?![\\w-])"_qs;
+        const QRegularExpression uses(patterns.join(u'|'),
+                                      QRegularExpression::CaseInsensitiveOption);
+        int rows = 0;
+        for (const Quilt::Message &row : Quilt::catalogue()) {
+            if (fixed.contains(row.english) ||
+                !uses.match(QString::fromUtf8(row.english)).hasMatch())
+                continue;
+            ++rows;
+            const QString chinese = QString::fromUtf8(row.chinese);
+            const QString spanish = QString::fromUtf8(row.spanish);
+            if (std::none_of(term.chinese.begin(), term.chinese.end(),
+                             [&](const QString &form) { return chinese.contains(form); }))
+                wrong << term.english.first() + u": "_qs + chinese;
+            if (std::none_of(term.spanish.begin(), term.spanish.end(), [&](const QString &form) {
+                    return spanish.contains(form, Qt::CaseInsensitive);
+                }))
+                wrong << term.english.first() + u": "_qs + spanish;
+        }
+        // A term that no row uses is a stale entry or a mistyped form.
+        QVERIFY2(rows > 0, qPrintable(term.english.join(u" / "_qs)));
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+}
+
+void TestCatalogue::keyLabels()
+{
+    // Key names are not the texts that share their English words.
+    Quilt::language(0);
+    QCOMPARE(Quilt::keyLabel(u"Space"_qs), u"空格键"_qs);
+    QCOMPARE(Quilt::keyLabel(u"Home"_qs), u"Home"_qs);
+    QCOMPARE(Quilt::T("Home"), u"HOME 键"_qs);
+    Quilt::language(2);
+    QCOMPARE(Quilt::keyLabel(u"Return"_qs), u"Intro"_qs);
+    QCOMPARE(Quilt::keyLabel(u"Delete"_qs), u"Supr"_qs);
+    QCOMPARE(Quilt::keyLabel(u"Home"_qs), u"Inicio"_qs);
+    QCOMPARE(Quilt::keyLabel(u"Clear"_qs), u"Clear"_qs);
+    QCOMPARE(Quilt::keyLabel(u"F5"_qs), u"F5"_qs);
+    Quilt::language(1);
+    QCOMPARE(Quilt::keyLabel(u"Space"_qs), u"Space"_qs);
+
+    QSet<QByteArray> names;
+    for (const Quilt::Message &key : Quilt::keyLabels()) {
+        QVERIFY2(!names.contains(key.english), key.english);
+        names.insert(key.english);
+        QVERIFY(*key.chinese && *key.spanish);
+    }
+}
+
+void TestCatalogue::serviceTextsTranslate()
+{
+    // Every text of the stand-in service that can reach a player is a catalogue key or starts
+    // with a catalogue prefix the launcher translates. Single words are key names, JSON members
+    // and file names.
+    const QSet<QString> untranslated = {
+        // Only a malformed request causes these.
+        u"Malformed request"_qs,
+        u"Missing or invalid \"%1\""_qs,
+        u"Unknown command: %1"_qs,
+        u"Unknown setting: %1"_qs,
+        u"Invalid value for %1"_qs,
+        u"%1 must be true or false"_qs,
+        // Shown word for word on the diagnostics page.
+        u"The native executable gave no build record"_qs,
+        u"settings.toml line %1, column %2: %3"_qs,
+        u"settings.toml: invalid value for %1"_qs,
+        // The file system's reasons, shown after a translated "Could not ...: ".
+        u"cannot create %1"_qs,
+        u"cannot copy %1"_qs,
+        u"%1 does not exist"_qs,
+        u"%1: %2"_qs,
+        // Not texts: a date format and the settings file's header.
+        u"yyyy-MM-dd HH:mm:ss"_qs,
+        u"# Settings of Tobble's Grand Quilt, written by tobble-launcher.\n# Edit with care: a "
+        u"file "
+        u"that does not parse is left alone and reported.\n"_qs,
+    };
+    QSet<QString> keys;
+    for (const Quilt::Message &row : Quilt::catalogue())
+        keys.insert(QString::fromUtf8(row.english));
+
+    const QDir service(QStringLiteral(QUILT_SOURCE_DIR "/service"));
+    QStringList files = service.entryList({QStringLiteral("*.cpp")}, QDir::Files);
+    // Programs of their own: the stand-in game's window and the service's usage text.
+    files.removeAll(u"game_standin.cpp"_qs);
+    files.removeAll(u"main.cpp"_qs);
+    QVERIFY(files.size() >= 5);
+    QStringList wrong;
+    int texts = 0;
+    for (const QString &name : std::as_const(files)) {
+        QFile file(service.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QString &text :
+             stringLiterals(withoutComments(QString::fromUtf8(file.readAll())))) {
+            if (!text.trimmed().contains(u' ') || untranslated.contains(text))
+                continue;
+            ++texts;
+            for (int language : {0, 2}) {
+                Quilt::language(language);
+                // A prefix has to be one that status knows: complete it with a catalogue text.
+                const QString sample = text.endsWith(u' ') ? text + u"Game closed"_qs : text;
+                const QString shown = Quilt::status(sample);
+                if (!keys.contains(text) && shown == sample)
+                    wrong << name + u": "_qs + text;
+                else if (shown.contains(text))
+                    wrong << name + u": "_qs + text + u" -> "_qs + shown;
+            }
+        }
+    }
+    Quilt::language(1);
+    QVERIFY(texts > 50);
+    wrong.removeDuplicates();
+    QVERIFY2(wrong.isEmpty(), qPrintable(u"not translatable:\n"_qs + wrong.join(u'\n')));
 }
 
 void TestCatalogue::lookup()
@@ -319,6 +622,22 @@ void TestCatalogue::status_data()
     QTest::newRow("prefix inside") << 0 << u"File Missing x"_qs << u"File Missing x"_qs;
     QTest::newRow("key without its space") << 0 << u"Missing"_qs << u"Missing"_qs;
     QTest::newRow("unknown") << 2 << u"Errno 13"_qs << u"Errno 13"_qs;
+    // A prefix never turns a sentence into half English: the whole text stays as it came.
+    QTest::newRow("prefix then English")
+        << 0 << u"Missing or invalid \"key\""_qs << u"Missing or invalid \"key\""_qs;
+    QTest::newRow("key prefix then English")
+        << 2 << u"Already assigned to nobody"_qs << u"Already assigned to nobody"_qs;
+    QTest::newRow("path with blanks")
+        << 0 << u"Could not delete /home/a b/backups/17"_qs << u"无法删除：/home/a b/backups/17"_qs;
+    QTest::newRow("sentence then prefix then path")
+        << 2
+        << u"Repair the installed build before playing. The native executable is not a file: "
+           u"/opt/tobble/game"_qs
+        << u"Repara la compilación instalada antes de jugar. El ejecutable nativo no es un "
+           u"archivo: /opt/tobble/game"_qs;
+    QTest::newRow("reason after two prefixes")
+        << 0 << u"The current save was kept: Could not copy the save: cannot copy /a/b"_qs
+        << u"已保留当前存档：无法复制存档：cannot copy /a/b"_qs;
     // The rest is looked up whole: an embedded NUL must not cut it down to a key.
     QTest::newRow("embedded NUL") << 0 << QString(u"Game closed"_qs + QChar(0) + u"tail"_qs)
                                   << QString(u"Game closed"_qs + QChar(0) + u"tail"_qs);
