@@ -357,9 +357,9 @@ void TestControls::guideShowsRowsAndOpensEditor()
     window.controlsTab = 0;
     window.navigate(Page::Controls, false);
     window.updateControls();
-    QCOMPARE(window.bindingButtons[0].first->text(), "Sin asignar");
-    QCOMPARE(window.bindingButtons[0].second->text(), "Inicio");
-    QCOMPARE(window.bindingButtons[1].second->text(), "Intro");
+    QCOMPARE(window.parts.bindingButtons[0].first->text(), "Sin asignar");
+    QCOMPARE(window.parts.bindingButtons[0].second->text(), "Inicio");
+    QCOMPARE(window.parts.bindingButtons[1].second->text(), "Intro");
     window.setLanguage(1);
     window.state = bindingsState(sampleRows);
     window.controlsTab = 1;
