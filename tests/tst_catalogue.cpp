@@ -510,8 +510,9 @@ void TestCatalogue::serviceTextsTranslate()
         u"cannot copy %1"_qs,
         u"%1 does not exist"_qs,
         u"%1: %2"_qs,
-        // Not texts: a date format and the settings file's header.
+        // Not texts: a date format, a controller's name and number, the settings file's header.
         u"yyyy-MM-dd HH:mm:ss"_qs,
+        u"%1 (%2)"_qs,
         u"# Settings of Tobble's Grand Quilt, written by tobble-launcher.\n# Edit with care: a "
         u"file "
         u"that does not parse is left alone and reported.\n"_qs,
