@@ -51,6 +51,34 @@ bool completeDol(const QString &path)
     return anySection;
 }
 
+// When the process `pid` started, in clock ticks since boot as the kernel gives it, or empty
+// when there is no such live process. A pid alone is reused once its process is gone; the
+// pair names one process for good.
+QByteArray processStart(qint64 pid)
+{
+    if (pid <= 0)
+        return {};
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold spaces and parentheses of its own.
+    const qsizetype close = line.lastIndexOf(')');
+    if (close < 0)
+        return {};
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    // Fields from the third on: state first, start time twentieth.
+    constexpr int stateField = 0;
+    constexpr int startField = 19;
+    if (fields.size() <= startField)
+        return {};
+    // A zombie has ended; it only waits for its parent to notice.
+    const QByteArray state = fields.at(stateField);
+    if (state == "Z" || state == "X")
+        return {};
+    return fields.at(startField);
+}
+
 } // namespace
 
 QString verifyData(const QString &folder, bool *verified)
@@ -86,6 +114,7 @@ Game::Game(const QString &root) : root(root)
     if (stored.open(QIODevice::ReadOnly))
         data = QString::fromUtf8(stored.readAll()).trimmed();
     verify();
+    adoptRecordedGame();
 }
 
 Game::~Game()
@@ -94,7 +123,47 @@ Game::~Game()
         process->terminate();
         if (!process->waitForFinished(1000))
             process->kill();
+        forgetRecord();
     }
+}
+
+void Game::adoptRecordedGame()
+{
+    QFile record(QDir(root).filePath(QLatin1String(RecordPath)));
+    if (!record.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> fields = record.readAll().simplified().split(' ');
+    record.close();
+    bool ok = false;
+    const qint64 pid = fields.value(0).toLongLong(&ok);
+    const QByteArray start = fields.value(1);
+    // A record left by a crash, or whose pid now belongs to another process, is stale.
+    if (!ok || fields.size() != 2 || start.isEmpty() || processStart(pid) != start) {
+        forgetRecord();
+        return;
+    }
+    adoptedPid = pid;
+    adoptedStart = start;
+    outcome = QStringLiteral("Game running");
+}
+
+bool Game::adoptedRunning() const
+{
+    if (adoptedPid == 0)
+        return false;
+    if (processStart(adoptedPid) == adoptedStart)
+        return true;
+    // Not our child, so its exit status is not ours to read.
+    adoptedPid = 0;
+    adoptedStart.clear();
+    forgetRecord();
+    outcome = QStringLiteral("Game closed");
+    return false;
+}
+
+void Game::forgetRecord() const
+{
+    QFile::remove(QDir(root).filePath(QLatin1String(RecordPath)));
 }
 
 QString Game::chooseData(const QString &path)
@@ -160,7 +229,7 @@ QString Game::startSetup()
 
 bool Game::running() const
 {
-    return process && process->state() != QProcess::NotRunning;
+    return (process && process->state() != QProcess::NotRunning) || adoptedRunning();
 }
 
 QString Game::play(const QStringList &arguments)
@@ -178,6 +247,7 @@ QString Game::play(const QStringList &arguments)
     process->setStandardInputFile(QProcess::nullDevice());
     QProcess *child = process.get();
     connect(child, &QProcess::finished, this, [this](int code, QProcess::ExitStatus how) {
+        forgetRecord();
         outcome = (how == QProcess::NormalExit && code == 0)
                       ? QStringLiteral("Game closed")
                       : QStringLiteral("Game stopped with an error. Open Logs for details.");
@@ -189,6 +259,12 @@ QString Game::play(const QStringList &arguments)
         outcome = QStringLiteral("Could not start the native executable: ") + why;
         return outcome;
     }
+    // Without the record a service started while this game runs would start a second one.
+    const qint64 pid = process->processId();
+    QString why;
+    if (!writeAtomically(QDir(root).filePath(QLatin1String(RecordPath)),
+                         QByteArray::number(pid) + ' ' + processStart(pid) + '\n', &why))
+        qWarning("tobble-launcher: could not record the running game: %s", qPrintable(why));
     outcome = QStringLiteral("Game running");
     return {};
 }

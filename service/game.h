@@ -36,20 +36,29 @@ public:
     bool running() const;
     QString gameStatus() const { return outcome; }
     // Leaves a running game alone when the service exits: the player may close the launcher
-    // while playing.
+    // while playing. Its record lets the next service know it still runs.
     void detach();
 
     // Relative places inside the installation, shared with the install rules and the tests.
     static constexpr const char *ExecutablePath = "game/tobble-game";
     static constexpr const char *SetupPath = "tobble-setup";
+    // The record of the game this or an earlier service started: its pid and start time.
+    static constexpr const char *RecordPath = "local/user/game-process.txt";
 
 private:
     QString root;
     QString data;
     bool ok = false;
     QString status;
+    // A game an earlier service started and left running; checked again on every question.
+    void adoptRecordedGame();
+    bool adoptedRunning() const;
+    void forgetRecord() const;
+
     std::unique_ptr<QProcess> process;
-    QString outcome;
+    mutable qint64 adoptedPid = 0;
+    mutable QByteArray adoptedStart;
+    mutable QString outcome;
 };
 
 // Checks a DATA folder: "sys/boot.bin" must name VQ3E88 revision 0 and "sys/main.dol" must be

@@ -84,6 +84,7 @@ void setToolTipIfChanged(QWidget *widget, const QString &text)
 void Window::buildControls()
 {
     auto *tabs = new QuiltTabs;
+    tabs->setAccessibleName(T("Controls"));
     tabs->addTab(T("Input settings"));
     tabs->addTab(T("Motion"));
     // Set before the connection, so showing the remembered sub-tab does not rebuild the page.
@@ -135,6 +136,7 @@ void Window::buildBindings()
                  "unchanged.");
         // The service's messages are shown as plain text, never as markup.
         parts.captureMessage = label(QString());
+        markLive(parts.captureMessage, false);
         body->addWidget(parts.captureMessage);
 
         auto *buttons = new QHBoxLayout;
@@ -247,6 +249,8 @@ void Window::bind(int action, bool keyboard)
 {
     // Set before the reply, so that the very next key event is forwarded.
     capturing = true;
+    captureAction = action;
+    captureKeyboard = keyboard;
     request(QStringLiteral("bind"),
             {{QStringLiteral("action"), action}, {QStringLiteral("keyboard"), keyboard}});
 }
@@ -255,6 +259,10 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 {
     // Every event of the application passes here: the cheap tests come first.
     const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn) {
+        showHelpOnFocus(watched, event);
+        return QWidget::eventFilter(watched, event);
+    }
     // Without a service there is no capture to feed, whatever the flag still says: a service
     // that died mid-capture must not leave the page deaf to the keyboard.
     if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || page != Page::Controls ||
@@ -287,22 +295,49 @@ void Window::updateControls()
 
     const MirrorView view = mirror();
     const CapturePhase phase = view.capturePhase();
+    const bool wasCapturing = capturing;
     capturing = view.capturing();
     const bool editable = view.editable();
     const bool release = view.releasePending();
     const bool keyboardCapture = view.keyboardCapture();
 
-    // Capture state: table, capture buttons
-    if (parts.bindingTable)
-        parts.bindingTable->setEnabled(!capturing && editable);
+    // Capture state: table, capture buttons. What appears comes first and what goes last, so
+    // that the focus always has a control of the card to go to.
+    const std::pair<QWidget *, bool> shown[] = {
+        {parts.swapButton, phase == CapturePhase::Conflict},
+        {parts.useEscapeButton, phase == CapturePhase::Waiting && keyboardCapture},
+        {parts.cancelCaptureButton, capturing}};
+    for (const auto &[button, visible] : shown) {
+        if (button && visible)
+            button->setVisible(true);
+    }
+    if (parts.bindingTable) {
+        const bool tableEnabled = !capturing && editable;
+        if (!tableEnabled)
+            handOffFocus(parts.bindingTable);
+        parts.bindingTable->setEnabled(tableEnabled);
+        // The capture is over: the cell just changed keeps the focus, so that the player
+        // goes on from there rather than from the top of the window.
+        QWidget *focused = focusWidget();
+        if (wasCapturing && !capturing && tableEnabled && captureAction >= 0 &&
+            captureAction < parts.bindingButtons.size() &&
+            (!focused || focused == parts.swapButton || focused == parts.useEscapeButton ||
+             focused == parts.cancelCaptureButton))
+            (captureKeyboard ? parts.bindingButtons.at(captureAction).second
+                             : parts.bindingButtons.at(captureAction).first)
+                ->setFocus(Qt::OtherFocusReason);
+    }
     if (parts.swapButton) {
-        parts.swapButton->setVisible(phase == CapturePhase::Conflict);
+        if (release)
+            handOffFocus(parts.swapButton);
         parts.swapButton->setEnabled(!release);
     }
-    if (parts.cancelCaptureButton)
-        parts.cancelCaptureButton->setVisible(capturing);
-    if (parts.useEscapeButton)
-        parts.useEscapeButton->setVisible(phase == CapturePhase::Waiting && keyboardCapture);
+    for (const auto &[button, visible] : shown) {
+        if (button && !visible) {
+            handOffFocus(button);
+            button->setVisible(false);
+        }
+    }
 
     // Capture message: a pending release, then the prompt, then the service's message
     if (parts.captureMessage) {
@@ -315,6 +350,7 @@ void Window::updateControls()
                                    : T("Press a gamepad button or move a centered stick/trigger. "
                                        "Escape or Cancel stops capture.");
         parts.captureMessage->setText(text);
+        announce(parts.captureMessage, text);
         parts.captureMessage->setVisible(!text.isEmpty());
     }
 

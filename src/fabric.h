@@ -15,6 +15,8 @@
 
 #include <functional>
 
+class QAbstractButton;
+class QLabel;
 class QPainter;
 class QTextLayout;
 
@@ -176,6 +178,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Changes the choice only while the box has the focus; otherwise the page scrolls.
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     bool dressed = false;
@@ -191,7 +195,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Steps only while the box has the focus; otherwise the page scrolls.
+    void wheelEvent(QWheelEvent *event) override;
 };
+
+// Screen readers: a checkable button that opens a page is a page tab, selected while checked.
+void markPageTab(QAbstractButton *button);
+// Makes a label a live line: its news reach assistive technology through `announce`. An alert
+// for errors, a notification otherwise.
+void markLive(QLabel *line, bool alert);
+// Reports the line's news when it differs from the last; the line shows it already.
+void announce(QLabel *line, const QString &news);
 
 enum class PathChoice : int { Folder = 0, OpenFile = 1, SaveFile = 2 };
 

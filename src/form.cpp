@@ -3,6 +3,7 @@
 #include "translations.h"
 
 #include <QCache>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextLayout>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -23,13 +25,26 @@ namespace Quilt {
 
 namespace {
 
-// Tool tip and accessible description from a help key; nothing without one.
+// Tool tip and accessible description from a help key; nothing without one. The tool tip is
+// rich text only so that Qt wraps it at a readable width: plain tool tips run as one line, over
+// a thousand pixels for some of the Spanish help.
+QString wrappedTip(const QString &text)
+{
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+}
+
 void help(QWidget *widget, const char *helpKey)
 {
     if (!helpKey)
         return;
-    widget->setToolTip(T(helpKey));
+    widget->setToolTip(wrappedTip(T(helpKey)));
     widget->setAccessibleDescription(T(helpKey));
+}
+
+// Shows a widget's own tool tip under it now, as the pointer would after a while.
+void showToolTip(QWidget *widget)
+{
+    QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), widget->toolTip(), widget);
 }
 
 // The "?" button: its help shows on hover and, for touch and keyboard users, on click.
@@ -40,10 +55,7 @@ QPushButton *helpButton(const char *helpKey)
     button->setFixedSize(23, 23);
     help(button, helpKey);
     button->setAccessibleName(T("Help"));
-    QObject::connect(button, &QPushButton::clicked, button, [button] {
-        QToolTip::showText(button->mapToGlobal(QPoint(0, button->height())), button->toolTip(),
-                           button);
-    });
+    QObject::connect(button, &QPushButton::clicked, button, [button] { showToolTip(button); });
     return button;
 }
 
@@ -277,6 +289,28 @@ private:
 
 } // namespace
 
+QString Window::helpTip(const QString &text)
+{
+    return wrappedTip(text);
+}
+
+void Window::showHelpOnFocus(QObject *watched, QEvent *event)
+{
+    // A row's help is its tool tip, which only the pointer brings up; a keyboard (or
+    // controller) user moving onto the row's control gets it too.
+    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+    if ((reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) ||
+        !watched->isWidgetType() || !watched->property("rowHelp").toBool())
+        return;
+    // After the focus has settled: a tool tip opened while focus events are still being
+    // delivered would take part in their delivery.
+    auto *control = static_cast<QWidget *>(watched);
+    QTimer::singleShot(0, control, [control] {
+        if (control->hasFocus())
+            showToolTip(control);
+    });
+}
+
 QLabel *Window::label(const QString &text, const char *objectName)
 {
     auto *result = new WrappedLabel(text);
@@ -305,8 +339,12 @@ QVBoxLayout *Window::card(const char *titleKey, const char *helpKey)
     layout->setSpacing(10);
     auto *header = new QHBoxLayout;
     header->addWidget(label(T(titleKey), "section"), 1);
-    if (helpKey)
-        header->addWidget(helpButton(helpKey), 0);
+    if (helpKey) {
+        QPushButton *button = helpButton(helpKey);
+        // Several cards of a page have help: the screen reader names whose.
+        button->setAccessibleName(T("Help") + QStringLiteral(" · ") + T(titleKey));
+        header->addWidget(button, 0);
+    }
     layout->addLayout(header);
     pageLayout->addWidget(frame);
     return layout;
@@ -325,6 +363,8 @@ QWidget *Window::row(QVBoxLayout *target, const QString &caption, QWidget *contr
     help(line, helpKey);
     help(captionLabel, helpKey);
     help(control, helpKey);
+    if (helpKey)
+        control->setProperty("rowHelp", true);
     layout->addWidget(control, 0);
     target->addWidget(line);
     return line;
@@ -336,7 +376,10 @@ void Window::field(QVBoxLayout *target, const char *captionKey, const QString &v
     valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // A long path wraps instead of widening the window.
     valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    target->addWidget(label(T(captionKey), "soft"));
+    QLabel *caption = label(T(captionKey), "soft");
+    // Relates the value to its caption for screen readers.
+    caption->setBuddy(valueLabel);
+    target->addWidget(caption);
     target->addWidget(valueLabel);
 }
 

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QStyleOptionSpinBox>
 #include <QStyledItemDelegate>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -332,6 +333,8 @@ FabricCombo::FabricCombo()
 {
     setCursor(Qt::PointingHandCursor);
     setMinimumHeight(39);
+    // Not Qt's wheel focus: a wheel turned over the page must not pick the box up.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 FabricCombo::~FabricCombo() = default;
@@ -355,6 +358,17 @@ void FabricCombo::showPopup()
 {
     list();
     QComboBox::showPopup();
+}
+
+void FabricCombo::wheelEvent(QWheelEvent *event)
+{
+    // A player scrolling the page past the box must not change the setting under the pointer;
+    // an ignored wheel goes on to the scroll area.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 QSize FabricCombo::sizeHint() const
@@ -396,9 +410,21 @@ FabricSpinBox::FabricSpinBox()
     setMinimumWidth(136);
     // Repaint as the pointer moves from one step button to the other.
     setAttribute(Qt::WA_Hover, true);
+    // Not Qt's wheel focus: a wheel turned over the page must not pick the box up.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 FabricSpinBox::~FabricSpinBox() = default;
+
+void FabricSpinBox::wheelEvent(QWheelEvent *event)
+{
+    // As for the combo box: without the focus the wheel scrolls the page.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QDoubleSpinBox::wheelEvent(event);
+}
 
 void FabricSpinBox::paintEvent(QPaintEvent *)
 {

@@ -231,6 +231,7 @@ void Window::buildMotion()
         parts.pointerView = view;
 
         parts.motionStatus = liveLabel();
+        markLive(parts.motionStatus, false);
         body->addWidget(new SteadyLine(parts.motionStatus));
 
         auto *buttons = new QHBoxLayout;
@@ -305,6 +306,8 @@ void Window::updateMotion(bool editable)
             if (devices.isEmpty())
                 parts.deviceCombo->addItem(T("No controller connected"), 0);
         }
+        if (devices.isEmpty())
+            handOffFocus(parts.deviceCombo);
         parts.deviceCombo->setEnabled(!devices.isEmpty());
         // Not through activated: following the service must not send "pad" back.
         const int selected = parts.deviceCombo->findData(input.value(Key::selected).toInt());
@@ -313,8 +316,12 @@ void Window::updateMotion(bool editable)
             parts.deviceCombo->setCurrentIndex(current);
     }
 
-    if (parts.calibrateButton)
-        parts.calibrateButton->setEnabled(editable && gyro && accel && !calibrating);
+    if (parts.calibrateButton) {
+        const bool canCalibrate = editable && gyro && accel && !calibrating;
+        if (!canCalibrate)
+            handOffFocus(parts.calibrateButton);
+        parts.calibrateButton->setEnabled(canCalibrate);
+    }
 
     // Preview: gyro and mouse readings are drawn mirrored through the centre
     if (parts.pointerView) {
@@ -350,14 +357,22 @@ void Window::updateMotion(bool editable)
             QString::asprintf(T("Gyroscope: %s    Accelerometer: %s").toUtf8().constData(),
                               gyroWord.constData(), accelWord.constData());
         // QString::arg ignores the default locale: the angle always has a decimal point.
+        // The angle changes with every reading; only the sensors and the message are news.
+        QString news = text;
         if (accel)
             text += QStringLiteral("   \u00b7   %1\u00b0").arg(angle, 0, 'f', 1);
         const QString message = input.value(Key::motionMessage).toString();
+        QString second;
         if (calibrating)
-            text += QLatin1Char('\n') + T("Hold the controller still for 2 seconds.");
+            second = T("Hold the controller still for 2 seconds.");
         else if (!message.isEmpty())
-            text += QLatin1Char('\n') + status(message);
+            second = status(message);
+        if (!second.isEmpty()) {
+            text += QLatin1Char('\n') + second;
+            news += QLatin1Char('\n') + second;
+        }
         parts.motionStatus->setText(text);
+        announce(parts.motionStatus, news);
         parts.motionStatus->setVisible(!paused && !devices.isEmpty());
     }
 }

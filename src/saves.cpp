@@ -151,14 +151,23 @@ void Window::buildSaves()
         // Plain-text labels: a name may hold angle brackets.
         if (!given.isEmpty())
             texts->addWidget(label(given));
-        texts->addWidget(label(backup.value(QLatin1String("timestamp")).toString(), "soft"));
-        action(lineLayout, "Restore", [this, id] {
+        const QString timestamp = backup.value(QLatin1String("timestamp")).toString();
+        texts->addWidget(label(timestamp, "soft"));
+        // Screen readers tell the rows' buttons apart by the backup they act on.
+        QString which = QStringLiteral(" · ") + timestamp;
+        if (!given.isEmpty())
+            which.prepend(QStringLiteral(" · ") + given);
+        FabricButton *restore = action(lineLayout, "Restore", [this, id] {
             if (confirmReplace())
                 request(QStringLiteral("restoreBackup"), {{QStringLiteral("name"), id}});
-        })->setEnabled(!running);
-        action(lineLayout, "Delete", [this, id] {
+        });
+        restore->setEnabled(!running);
+        restore->setAccessibleName(T("Restore") + which);
+        FabricButton *remove = action(lineLayout, "Delete", [this, id] {
             request(QStringLiteral("deleteBackup"), {{QStringLiteral("name"), id}});
-        })->setEnabled(!running);
+        });
+        remove->setEnabled(!running);
+        remove->setAccessibleName(T("Delete") + which);
         backups->addWidget(line);
     }
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,24 @@ int sliderVolume(const QJsonValue &value)
     const double volume = std::clamp(value.toDouble(), 0.0, double(volumeMaximum));
     return int(std::round(volume));
 }
+
+// The volume slider: like the combo and number boxes, it takes the wheel only with the focus,
+// so that scrolling the page past it leaves the volume alone.
+class VolumeSlider : public QSlider
+{
+public:
+    VolumeSlider() : QSlider(Qt::Horizontal) { setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        if (!hasFocus()) {
+            event->ignore();
+            return;
+        }
+        QSlider::wheelEvent(event);
+    }
+};
 
 QString percent(int value)
 {
@@ -49,7 +68,7 @@ void Window::buildBasic()
             auto *volume = new QWidget;
             auto *layout = new QHBoxLayout(volume);
             layout->setContentsMargins(0, 0, 0, 0);
-            auto *slider = new QSlider(Qt::Horizontal);
+            auto *slider = new VolumeSlider;
             slider->setRange(0, volumeMaximum);
             slider->setMinimumWidth(compact ? 95 : 175);
             slider->setValue(sliderVolume(config.value(QLatin1String("volume"))));

@@ -102,6 +102,7 @@ Window::Window(QString root, QString servicePath, bool selfTest)
         for (int i = 0; i < 3; ++i) {
             auto *tab = new QPushButton;
             tab->setObjectName(QStringLiteral("nav"));
+            markPageTab(tab);
             tab->setCheckable(true);
             tab->setMinimumHeight(36);
             tab->setCursor(Qt::PointingHandCursor);
@@ -122,6 +123,7 @@ Window::Window(QString root, QString servicePath, bool selfTest)
         noticeLabel = label(QString(), "notice");
         noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         noticeLabel->hide();
+        markLive(noticeLabel, true);
         body->addWidget(noticeLabel);
 
         scrollArea = new QScrollArea;
@@ -179,9 +181,19 @@ Window::~Window()
 
 void Window::navigate(Page target, bool keepScroll)
 {
-    const int scroll = keepScroll ? scrollArea->verticalScrollBar()->value() : 0;
-    if (page == Page::Controls && target != Page::Controls && capturing)
+    // One reply may rebuild the page twice; the second rebuild must not read the position the
+    // first has just reset, unless something has scrolled since.
+    QScrollBar *bar = scrollArea->verticalScrollBar();
+    int scroll = 0;
+    if (keepScroll)
+        scroll = pendingScroll >= 0 && bar->value() == scrollReset ? pendingScroll : bar->value();
+    const FocusMark focus = focusMark();
+    if (page == Page::Controls && target != Page::Controls && capturing) {
         request(QStringLiteral("cancel"), {});
+        // Only the controls page follows the capture's phase; elsewhere a flag left set would
+        // keep ignoring the controller's navigation until the player came back.
+        capturing = false;
+    }
     page = target;
 
     // Forget the old page before anything new refers to the window's pointers
@@ -198,6 +210,9 @@ void Window::navigate(Page target, bool keepScroll)
     pageLayout->setSpacing(14);
 
     const bool advanced = isAdvanced(page);
+    const QString title = advanced ? T("Advanced settings") : T(Titles[int(page)]);
+    // The scroll area is a keyboard stop of its own (arrow keys scroll the page): it is the page.
+    scrollArea->setAccessibleName(title);
     if (page == Page::Play) {
         buildHome();
     } else {
@@ -207,8 +222,7 @@ void Window::navigate(Page target, bool keepScroll)
             banner->setMinimumHeight(compact ? 86 : 99);
             auto *layout = new QVBoxLayout(banner);
             layout->setContentsMargins(25, 9, 135, 9);
-            layout->addWidget(
-                label(advanced ? T("Advanced settings") : T(Titles[int(page)]), "title"));
+            layout->addWidget(label(title, "title"));
             pageLayout->addWidget(banner);
         }
         // Quick links between the advanced settings pages
@@ -226,6 +240,7 @@ void Window::navigate(Page target, bool keepScroll)
                 const Page linkTarget = entry.target;
                 FabricButton *link =
                     action(links, entry.key, [this, linkTarget] { navigate(linkTarget, false); });
+                markPageTab(link);
                 link->setCheckable(true);
                 link->setChecked(linkTarget == page);
             }
@@ -262,10 +277,18 @@ void Window::navigate(Page target, bool keepScroll)
 
     headerText();
     refresh();
+    restoreFocus(focus, keepScroll);
 
     // The new page has no height until it is laid out, so restore the scroll position later.
-    QTimer::singleShot(0, pageWidget,
-                       [this, scroll] { scrollArea->verticalScrollBar()->setValue(scroll); });
+    pendingScroll = scroll;
+    scrollReset = bar->value();
+    QWidget *built = pageWidget;
+    QTimer::singleShot(0, built, [this, built, scroll] {
+        if (built != pageWidget)
+            return;
+        scrollArea->verticalScrollBar()->setValue(scroll);
+        pendingScroll = -1;
+    });
 }
 
 void Window::headerText()
@@ -287,10 +310,15 @@ void Window::refresh()
 {
     const MirrorView view = mirror();
     const bool editable = view.editable();
-    for (QWidget *control : std::as_const(parts.trackedControls))
+    for (QWidget *control : std::as_const(parts.trackedControls)) {
+        if (!editable)
+            handOffFocus(control);
         control->setEnabled(editable);
+    }
 
     const bool stateDirty = view.dirty();
+    if (!(editable && stateDirty))
+        handOffFocus(saveButton);
     saveButton->setEnabled(editable && stateDirty);
     if (!view.settingsError().isEmpty())
         footerStatus->setText(T("Settings need attention. Open Diagnostics to fix them."));
@@ -309,6 +337,8 @@ void Window::refresh()
         bool enabled = false;
         if (ready && !running)
             enabled = dataReady ? editable : true;
+        if (!enabled)
+            handOffFocus(parts.playButton);
         parts.playButton->setEnabled(enabled);
     }
     if (parts.dataStatusLabel) {
@@ -338,6 +368,7 @@ void Window::refresh()
 void Window::notice(const QString &text)
 {
     noticeLabel->setText(text);
+    announce(noticeLabel, text);
     noticeLabel->setVisible(!text.isEmpty());
 }
 

@@ -89,6 +89,21 @@ private:
     // The mirror, read through its typed view.
     MirrorView mirror() const { return MirrorView(state, config, input, ready); }
 
+    // Keyboard focus: kept near the player when controls lock or the page is built again
+    struct FocusMark
+    {
+        const QMetaObject *type = nullptr; // none: the focus was not on the page
+        QString name;
+        int index = -1; // among the page's keyboard stops
+        int count = 0;
+        bool link = false; // a link between the advanced pages
+    };
+    FocusMark focusMark() const;
+    void restoreFocus(const FocusMark &mark, bool rebuilt);
+    // Call before `leaving` is disabled or hidden.
+    void handOffFocus(QWidget *leaving);
+    QWidget *nearestUsable(QWidget *from, const QWidget *leaving) const;
+
     // Language
     void loadStandardText();
     void setLanguage(int index);
@@ -127,6 +142,10 @@ private:
     static QLabel *liveLabel();
     // A tool tip that shows a service text as it is, markup included.
     static QString literalToolTip(const QString &text);
+    // A help text as a tool tip that wraps at a readable width.
+    static QString helpTip(const QString &text);
+    // Shows a row's help when the keyboard moves onto its control (an application-wide filter).
+    static void showHelpOnFocus(QObject *watched, QEvent *event);
     QVBoxLayout *card(const char *titleKey, const char *helpKey = nullptr);
     QWidget *row(QVBoxLayout *target, const QString &caption, QWidget *control,
                  const char *helpKey = nullptr);
@@ -178,6 +197,8 @@ private:
     int languageRequests = 0; // "lang" requests not answered yet
     int controlsTab = 0;
     Page page = Page::Play;
+    int pendingScroll = -1; // the position a rebuilt page still waits for; -1 none
+    int scrollReset = 0;    // where the scroll bar stood right after that rebuild
 
     // Service, timers and translations
     QProcess process;
@@ -238,6 +259,8 @@ private:
 
     // A binding capture runs (controls page)
     bool capturing = false;
+    int captureAction = -1; // the binding cell of the latest capture
+    bool captureKeyboard = false;
 };
 
 } // namespace Quilt

@@ -10,9 +10,13 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <climits>
@@ -41,6 +45,7 @@ private slots:
     void selectReadsConfiguredValue();
     void selectSendsEveryChoice();
     void numberBox();
+    void wheelNeedsTheFocus();
     void trackedEnabling_data();
     void trackedEnabling();
 
@@ -306,13 +311,13 @@ void TestForm::cardHeader()
     QVERIFY(button);
     QCOMPARE(button->text(), QStringLiteral("?"));
     QCOMPARE(button->size(), QSize(23, 23));
-    QCOMPARE(button->toolTip(), T("Help"));
+    QCOMPARE(button->toolTip(), Window::helpTip(T("Help")));
     QCOMPARE(button->accessibleDescription(), T("Help"));
-    QCOMPARE(button->accessibleName(), T("Help"));
+    QCOMPARE(button->accessibleName(), T("Help") + " · " + T("Display"));
     QTRY_VERIFY(button->isVisible());
     button->click();
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), T("Help"));
+    QCOMPARE(QToolTip::text(), Window::helpTip(T("Help")));
     QToolTip::hideText();
 }
 
@@ -327,10 +332,31 @@ void TestForm::rowAndHelp()
     QCOMPARE(caption->buddy(), control);
     for (QWidget *widget :
          {line, static_cast<QWidget *>(caption), static_cast<QWidget *>(control)}) {
-        QCOMPARE(widget->toolTip(), T("Help"));
+        QCOMPARE(widget->toolTip(), Window::helpTip(T("Help")));
         QCOMPARE(widget->accessibleDescription(), T("Help"));
     }
     QCOMPARE(line->parentWidget(), body->parentWidget());
+
+    // The keyboard brings the help up too, wrapped at a readable width however long it is
+    Quilt::language(2);
+    const auto english = qScopeGuard([] { Quilt::language(1); });
+    auto *spin = new FabricSpinBox;
+    const char *longest = "Renders geometry at a higher resolution for sharper edges. Higher "
+                          "multipliers use more GPU time and memory; original texture detail is "
+                          "unchanged.";
+    w->row(body, QStringLiteral("Spin"), spin, longest);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    spin->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), Window::helpTip(T(longest)));
+    QWidget *tip = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->inherits("QTipLabel") && top->isVisible())
+            tip = top;
+    QVERIFY(tip);
+    QVERIFY2(tip->width() < 700, qPrintable(QString::number(tip->width())));
+    QToolTip::hideText();
 
     // No help key: no tool tip, no description, but still a name
     auto *bare = new QPushButton;
@@ -361,7 +387,7 @@ void TestForm::fieldAndAction()
         body, "Diagnostics", [&clicks] { ++clicks; }, "Help");
     QCOMPARE(button->text(), T("Diagnostics"));
     QVERIFY(!button->isPrimary());
-    QCOMPARE(button->toolTip(), T("Help"));
+    QCOMPARE(button->toolTip(), Window::helpTip(T("Help")));
     button->click();
     QCOMPARE(clicks, 1);
     // Actions are not tracked: pages decide when they may be used.
@@ -491,6 +517,55 @@ void TestForm::numberBox()
     deadzone->stepBy(1);
     QVERIFY(w->dirty);
     QCOMPARE(w->config.value("deadzone").toDouble(), 0.128);
+}
+
+// Scrolling the page past a box must not change it; a focused box takes the wheel at once.
+void TestForm::wheelNeedsTheFocus()
+{
+    w->ready = true; // settings can be edited
+    w->config = {{"gain", 1.0}, {"pointer", 1}};
+    w->controlsTab = 1;
+    w->navigate(Page::Controls, false);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QScrollBar *bar = w->scrollArea->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    const auto named = [this](const char *caption) {
+        for (QWidget *control : std::as_const(w->parts.trackedControls))
+            if (control->accessibleName() == T(caption))
+                return control;
+        return static_cast<QWidget *>(nullptr);
+    };
+    auto *gain = qobject_cast<FabricSpinBox *>(named("Tilt sensitivity"));
+    auto *pointer = qobject_cast<FabricCombo *>(named("Pointer source"));
+    QVERIFY(gain && pointer && gain->isEnabled() && pointer->isEnabled());
+    const auto wheelDown = [](QWidget *target) {
+        const QPointF at(8, 8);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        // Only a wheel from the window system goes on to the parents when ignored; QTest
+        // delivers its own input the same way.
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(target, &event);
+    };
+
+    for (QWidget *box : {static_cast<QWidget *>(gain), static_cast<QWidget *>(pointer)}) {
+        const int scrolled = bar->value();
+        wheelDown(box);
+        QVERIFY(bar->value() > scrolled);
+    }
+    QCOMPARE(gain->value(), 1.0);
+    QCOMPARE(pointer->currentIndex(), 1);
+    QVERIFY(!w->dirty);
+
+    gain->setFocus();
+    const int scrolled = bar->value();
+    wheelDown(gain);
+    QCOMPARE(w->config.value("gain").toDouble(), 0.95);
+    QCOMPARE(bar->value(), scrolled);
+    pointer->setFocus();
+    wheelDown(pointer);
+    QCOMPARE(w->config.value("pointer").toInt(), 2);
 }
 
 void TestForm::trackedEnabling_data()

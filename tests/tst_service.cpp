@@ -528,6 +528,40 @@ private slots:
                  "Game stopped with an error. Open Logs for details.");
     }
 
+    void aGameLeftRunningIsKnownToTheNextService()
+    {
+        const QString data = root->filePath("disc/DATA");
+        makeData(data);
+        installGame(root->path(), 0, "{}");
+        const QString record = root->filePath("local/user/game-process.txt");
+        {
+            Peer first(root->path());
+            QVERIFY(!first.ask("data", {{"path", data}}).contains("error"));
+            QVERIFY(!first.ask("play").contains("error"));
+            QVERIFY(first.quit(false)); // the player closes the launcher during the game
+        }
+
+        Peer second(root->path());
+        QJsonObject state = second.state();
+        QCOMPARE(state.value("running").toBool(), true);
+        QCOMPARE(second.ask("play").value("error").toString(), "Game is running");
+        writeFile(root->filePath("stop"), "");
+        QTRY_VERIFY_WITH_TIMEOUT(!second.state().value("running").toBool(), 5000);
+        QCOMPARE(second.state().value("gameStatus").toString(), "Game closed");
+        QVERIFY(!QFile::exists(record));
+
+        // Stale records: the pid of a live process that started at another time (a reused
+        // pid), and no record at all after a crash left garbage
+        for (const QByteArray &stale :
+             {QByteArray::number(QCoreApplication::applicationPid()) + " 1\n",
+              QByteArray("garbage\n")}) {
+            writeFile(record, stale);
+            Peer later(root->path());
+            QCOMPARE(later.state().value("running").toBool(), false);
+            QVERIFY(!QFile::exists(record));
+        }
+    }
+
     void backupsRoundTrip()
     {
         const QString save = root->filePath(SavePath);

@@ -2,14 +2,22 @@
 #include "translations.h"
 #include "window.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
+#include <QJsonArray>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QTabBar>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -83,6 +91,9 @@ private slots:
     void compactSwitch();
     void scrollPosition();
     void navigateForgetsOldPage();
+    void focusStaysWithThePlayer();
+    void screenReadersTellControlsApart();
+    void liveLinesAnnounceTheirNews();
     void closeWithoutService();
 };
 
@@ -294,6 +305,174 @@ void TestWindow::scrollPosition()
     w.navigate(Page::Saves, false);
     settled(page);
     QCOMPARE(bar->value(), 0);
+
+    // One reply that rebuilds the page twice keeps the position too.
+    scrollDown();
+    page = w.pageWidget;
+    w.navigate(Page::Saves, true);
+    w.navigate(Page::Saves, true);
+    settled(page);
+    QCOMPARE(bar->value(), 500);
+}
+
+// Controls that lock under the focus hand it to their neighbour, rebuilds give it back, and
+// the page never scrolls on its own.
+void TestWindow::focusStaysWithThePlayer()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    w.ready = true;
+    w.state = readyState();
+    w.state.insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
+                                          QJsonArray{"Jump / Confirm", "South", "Space"}});
+    w.config = {{"gain", 1.0}};
+    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
+               {"selected", 1},
+               {"gyro", true},
+               {"accel", true}};
+    w.controlsTab = 1;
+    w.navigate(Page::Controls, false);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QScrollBar *bar = w.scrollArea->verticalScrollBar();
+    const auto cardOf = [](QWidget *widget) {
+        while (widget && widget->objectName() != QLatin1String("card"))
+            widget = widget->parentWidget();
+        return widget;
+    };
+
+    // Calibrating locks "Calibrate gyro": the focus stays in its card, not on a switch below
+    QPointer<QWidget> calibrate = w.parts.calibrateButton.data();
+    calibrate->setFocus();
+    const int scrolled = bar->value();
+    w.input.insert("calibrating", true);
+    w.refresh();
+    QVERIFY(!calibrate->isEnabled());
+    QVERIFY(w.focusWidget() && w.focusWidget() != calibrate);
+    QCOMPARE(cardOf(w.focusWidget()), cardOf(calibrate));
+    QCOMPARE(bar->value(), scrolled);
+
+    // A rebuild gives the focus back to the same setting
+    auto *gain = qobject_cast<FabricSpinBox *>(w.parts.trackedControls.at(2));
+    QCOMPARE(gain->accessibleName(), T("Tilt sensitivity"));
+    gain->setFocus();
+    w.navigate(Page::Controls, true);
+    QVERIFY(w.focusWidget() != gain);
+    QCOMPARE(w.focusWidget()->accessibleName(), T("Tilt sensitivity"));
+
+    // A capture keeps the focus in its card, and its end gives it to the changed cell
+    w.controlsTab = 0;
+    w.navigate(Page::Controls, false);
+    QPushButton *cell = w.parts.bindingButtons.at(1).second;
+    cell->setFocus();
+    cell->click();
+    w.input = {{"phase", 1}, {"keyboardCapture", true}};
+    w.refresh();
+    QVERIFY(w.focusWidget() && !w.parts.bindingTable->isAncestorOf(w.focusWidget()));
+    QCOMPARE(cardOf(w.focusWidget()), cardOf(cell));
+    w.input = {{"message", "Binding updated"}};
+    w.refresh();
+    QCOMPARE(w.focusWidget(), cell);
+}
+
+// Every keyboard stop of every page, in every language, has a name and the role of what it is,
+// and no two stops of a page share both.
+void TestWindow::screenReadersTellControlsApart()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    w.ready = true;
+    w.state = readyState();
+    w.state.insert("saveFound", true);
+    w.state.insert("saves", "local/user/saves");
+    w.state.insert("settings", "local/user/settings.toml");
+    w.state.insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
+                                          QJsonArray{"Jump / Confirm", "South", "Space"}});
+    w.state.insert("backups",
+                   QJsonArray{QJsonObject{{"name", "1"}, {"label", "Boss"}, {"timestamp", "T1"}},
+                              QJsonObject{{"name", "2"}, {"timestamp", "T2"}}});
+    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
+               {"selected", 1},
+               {"gyro", true},
+               {"accel", true}};
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto expectedRole = [](QWidget *widget) {
+        if (widget->property("pageTab").toBool())
+            return QAccessible::PageTab;
+        if (qobject_cast<QCheckBox *>(widget))
+            return QAccessible::CheckBox;
+        if (qobject_cast<QComboBox *>(widget))
+            return QAccessible::ComboBox;
+        if (qobject_cast<QAbstractSpinBox *>(widget))
+            return QAccessible::SpinBox;
+        if (qobject_cast<QAbstractSlider *>(widget))
+            return QAccessible::Slider;
+        if (qobject_cast<QLineEdit *>(widget))
+            return QAccessible::EditableText;
+        if (qobject_cast<QTabBar *>(widget))
+            return QAccessible::PageTabList;
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            return button->isCheckable() ? QAccessible::CheckBox : QAccessible::Button;
+        return QAccessible::NoRole; // the scroll area: whatever Qt calls it
+    };
+    for (int language : {0, 1, 2}) {
+        w.setLanguage(language);
+        for (int stop = 0; stop < 9; ++stop) {
+            w.controlsTab = stop == 8 ? 1 : 0;
+            w.navigate(stop == 8 ? Page::Controls : allPages[stop], false);
+            const QString where = QStringLiteral("language %1, page %2: ").arg(language).arg(stop);
+            QSet<QPair<QString, int>> seen;
+            QList<QAccessibleInterface *> pending{QAccessible::queryAccessibleInterface(&w)};
+            while (!pending.isEmpty()) {
+                QAccessibleInterface *node = pending.takeLast();
+                auto *widget = qobject_cast<QWidget *>(node->object());
+                if (!widget || !widget->isVisible())
+                    continue;
+                if (node->role() != QAccessible::ComboBox) {
+                    for (int i = 0; i < node->childCount(); ++i)
+                        pending.append(node->child(i));
+                }
+                if (!(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy())
+                    continue;
+                // A combo box's name is its text on Linux; its caption comes as a relation.
+                QString name = node->text(QAccessible::Name);
+                for (const auto &[caption, relation] : node->relations(QAccessible::Label))
+                    name = caption->text(QAccessible::Name) + QLatin1Char('/') + name;
+                const QString what = where + widget->metaObject()->className() + " " + name;
+                QVERIFY2(!name.trimmed().isEmpty(), qPrintable(what));
+                if (const QAccessible::Role role = expectedRole(widget);
+                    role != QAccessible::NoRole) {
+                    QVERIFY2(node->role() == role, qPrintable(what));
+                }
+                if (node->role() == QAccessible::PageTab)
+                    QCOMPARE(node->state().selected,
+                             static_cast<QAbstractButton *>(widget)->isChecked());
+                QVERIFY2(!seen.contains({name, int(node->role())}), qPrintable(what));
+                seen.insert({name, int(node->role())});
+            }
+        }
+    }
+}
+
+// The lines whose changes are news are live objects for assistive technology.
+void TestWindow::liveLinesAnnounceTheirNews()
+{
+    Window w(QStringLiteral("/nonexistent"), QString(), true);
+    w.ready = true;
+    w.state = readyState();
+    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}}};
+    const auto role = [](QWidget *line) {
+        return QAccessible::queryAccessibleInterface(line)->role();
+    };
+    QCOMPARE(role(w.noticeLabel), QAccessible::AlertMessage);
+    w.notice(T("Could not save settings"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.noticeLabel)->text(QAccessible::Name),
+             T("Could not save settings"));
+    w.controlsTab = 1;
+    w.navigate(Page::Controls, false);
+    QCOMPARE(role(w.parts.motionStatus), QAccessible::Notification);
+    w.controlsTab = 0;
+    w.navigate(Page::Controls, false);
+    QCOMPARE(role(w.parts.captureMessage), QAccessible::Notification);
 }
 
 void TestWindow::navigateForgetsOldPage()
