@@ -173,8 +173,9 @@ void Window::buildBindings()
                 cell->setSpacing(2);
                 auto *binding = new FabricButton(bindingText(entry, column), false);
                 binding->setMinimumWidth(30);
-                // A long key name must never widen the table.
+                // A long key name must never widen the table: it takes a second line instead.
                 binding->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+                binding->setWraps(true);
                 const QString accessible =
                     name->text() + QStringLiteral(" · ") + T(keyboard ? "Keyboard" : "Gamepad");
                 binding->setAccessibleName(accessible);

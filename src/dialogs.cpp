@@ -2,8 +2,14 @@
 #include "translations.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <utility>
 
 namespace Quilt {
 
@@ -35,6 +41,21 @@ QString choosePath(QWidget *parent, PathChoice choice, const QString &caption,
         break;
     }
     dialog->setLabelText(QFileDialog::FileType, T("Files of &type:"));
+    // Qt's look-in label has no buddy, and a label without one shows its mnemonic as a raw "&".
+    for (const auto &[label, buddy] :
+         {std::pair{"lookInLabel", "lookInCombo"}, std::pair{"fileTypeLabel", "fileTypeCombo"}}) {
+        auto *shown = dialog->findChild<QLabel *>(QLatin1String(label));
+        if (shown && !shown->buddy())
+            shown->setBuddy(dialog->findChild<QWidget *>(QLatin1String(buddy)));
+    }
+    // Qt sizes the columns from sample texts, without the stylesheet's header padding: a
+    // column too narrow for its header gets the width the header asks for.
+    if (auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        QHeaderView *columns = tree->header();
+        for (int i = 0; i < columns->count(); ++i)
+            columns->resizeSection(i,
+                                   std::max(columns->sectionSize(i), columns->sectionSizeHint(i)));
+    }
 
     QString chosen;
     if (dialog->exec() == QDialog::Accepted && dialog) {

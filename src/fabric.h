@@ -11,7 +11,9 @@
 #include <QWidget>
 
 #include <QColor>
+#include <QFont>
 #include <QPen>
+#include <QRectF>
 
 #include <functional>
 
@@ -51,6 +53,22 @@ int advance(const QWidget &widget, const QString &text);
 // line, and kept: drawing from a kept layout skips shaping. Null for a text too long to keep.
 const QTextLayout *keptLine(const QWidget &widget, const QString &text);
 } // namespace paint
+
+// A text that a painted control draws, as the self-test's fit rule measures it: the box it is
+// drawn in (widget coordinates), its font and drawText flags, and the width of a mark drawn
+// beside it in the same box. The whole text and its mark must fit the box.
+struct ShownText
+{
+    QString text;
+    QRectF box;
+    QFont font;
+    int flags = Qt::AlignCenter;
+    double mark = 0;
+};
+
+// Qt's stylesheet replaces a widget's minimum height with its own whenever it polishes the
+// widget; the kit's controls put theirs back. Call after the base class has seen the event.
+void holdMinimumHeight(QWidget &widget, const QEvent &event, int height);
 
 // The window's pages. The value indexes the page titles, glyphs, colours and preview names.
 enum class Page : int {
@@ -93,14 +111,34 @@ public:
     Banner(Page page, const QString &root, QWidget *parent = nullptr);
     ~Banner() override;
 
+    // The home page's picture and its top-left corner; a null picture elsewhere.
+    struct Art
+    {
+        QPixmap picture;
+        QPointF origin;
+    };
+    Art art() const;
+
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     Page page;
+    // Right edge of what the banner's own widgets show; the picture keeps clear of it.
+    int textRight() const;
+
     // The home page's picture: the concept art, or the mascot once that failed; empty on other
     // pages.
-    QString artPath;
+    mutable QString artPath;
+    // The picture as last placed, and what placed it.
+    mutable struct
+    {
+        QSize size;
+        int room = 0;
+        double ratio = 0;
+        Art art;
+    } placed;
 };
 
 // Clickable card of the home page's game library.
@@ -111,8 +149,11 @@ public:
     LibraryCard(Page page, QString title, QString description);
     ~LibraryCard() override;
     QSize sizeHint() const override;
+    // The title as painted. The description is shortened on purpose and not listed.
+    ShownText shownTitle() const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -127,6 +168,7 @@ class QuiltTabs : public QTabBar
 public:
     QuiltTabs();
     ~QuiltTabs() override;
+    ShownText shownTab(int index) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -155,12 +197,21 @@ public:
     ~FabricButton() override;
     QSize sizeHint() const override;
     bool isPrimary() const { return primary; }
+    // A standard label that does not fit one line takes two, and the button grows in height.
+    void setWraps(bool wraps);
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+    ShownText shownText() const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QRectF face() const;
+    QFont labelFont() const;
     bool primary;
+    bool wraps = false;
 };
 
 // Drop-down drawn as a stitched field with a sewn-patch arrow.
@@ -172,11 +223,13 @@ public:
     ~FabricCombo() override;
     QSize sizeHint() const override;
     void showPopup() override;
+    ShownText shownText() const;
     // The drop-down list in the kit's look. Made on first use: building a popup costs more
     // than the rest of the combo box, and most are never opened.
     QAbstractItemView *list();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     // Changes the choice only while the box has the focus; otherwise the page scrolls.
     void wheelEvent(QWheelEvent *event) override;

@@ -1,6 +1,7 @@
 #include "fabric.h"
 
 #include <QCursor>
+#include <QEvent>
 #include <QIcon>
 #include <QListView>
 #include <QPainter>
@@ -104,6 +105,28 @@ QSize QuiltTabs::tabSizeHint(int index) const
                  std::max(metrics.height() + 23, 47));
 }
 
+namespace {
+
+// A tab's patch within its tab rectangle, and its label within the patch.
+QRectF tabPatch(QRect tab)
+{
+    return QRectF(tab).adjusted(6, 2, -6, -4);
+}
+QRectF tabLabelBox(QRectF patch)
+{
+    const double labelLeft = 33;
+    return QRectF(patch.x() + labelLeft, patch.y(), patch.width() - 40, patch.height());
+}
+
+} // namespace
+
+ShownText QuiltTabs::shownTab(int index) const
+{
+    QFont bold = font();
+    bold.setWeight(QFont::Bold); // the widest the label gets, as the current tab
+    return {tabText(index), tabLabelBox(tabPatch(tabRect(index))), bold, Qt::AlignCenter, 0};
+}
+
 void QuiltTabs::paintEvent(QPaintEvent *)
 {
     const double w = width();
@@ -112,7 +135,6 @@ void QuiltTabs::paintEvent(QPaintEvent *)
     const double notch = 5;  // depth of the V cut into each end of the ribbon
     const double inset = 7;  // ribbon distance from the top and bottom edges
     const double ballX = 18; // ball centre from a patch's left edge
-    const double labelLeft = 33;
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -135,7 +157,7 @@ void QuiltTabs::paintEvent(QPaintEvent *)
         testAttribute(Qt::WA_UnderMouse) ? tabAt(mapFromGlobal(QCursor::pos())) : -1;
 
     for (int i = 0; i < count(); ++i) {
-        const QRectF patch = QRectF(tabRect(i)).adjusted(6, 2, -6, -4);
+        const QRectF patch = tabPatch(tabRect(i));
         const bool current = i == currentIndex();
         const QColor ball = hex(current ? "#b75c7b" : "#89a193");
 
@@ -188,9 +210,7 @@ void QuiltTabs::paintEvent(QPaintEvent *)
         font.setWeight(current ? QFont::Bold : QFont::Normal);
         painter.setFont(font);
         painter.setPen(hex(current ? "#603646" : i == hovered ? "#324c3e" : "#566357"));
-        painter.drawText(
-            QRectF(patch.x() + labelLeft, patch.y(), patch.width() - 40, patch.height()),
-            Qt::AlignCenter, tabText(i));
+        painter.drawText(tabLabelBox(patch), Qt::AlignCenter, tabText(i));
     }
 }
 
@@ -235,48 +255,128 @@ void SewnSwitch::paintEvent(QPaintEvent *)
     drawButtonPatch(painter, on ? knobOn : knobOff, knobRadius, knobColor);
 }
 
+namespace {
+
+// Painting constants of FabricButton that its measurements share.
+constexpr int standardMinimum = 39;
+constexpr int primaryMinimum = 64;
+constexpr double labelInset = 10;  // label box from the face's sides
+constexpr double seamInset = 5;    // stitching from the face's edge
+constexpr double playGroup = 27;   // the play mark and its gap widen the centred group by this
+constexpr int primaryExtra = 85;   // hint width beyond the primary label
+constexpr int faceMargins = 4;     // face top (1) and bottom inset (3) of a standard button
+constexpr int wrappedPadding = 14; // room above and below a two-line label, inside the face
+
+} // namespace
+
+void holdMinimumHeight(QWidget &widget, const QEvent &event, int height)
+{
+    if (event.type() == QEvent::Polish || event.type() == QEvent::StyleChange)
+        widget.setMinimumHeight(height);
+}
+
 FabricButton::FabricButton(const QString &text, bool primary) : QPushButton(text), primary(primary)
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setMinimumHeight(primary ? 64 : 39);
+    setMinimumHeight(primary ? primaryMinimum : standardMinimum);
 }
 
 FabricButton::~FabricButton() = default;
 
+bool FabricButton::event(QEvent *event)
+{
+    const bool handled = QPushButton::event(event);
+    holdMinimumHeight(*this, *event, primary ? primaryMinimum : standardMinimum);
+    return handled;
+}
+
+QFont FabricButton::labelFont() const
+{
+    QFont font = this->font();
+    if (primary) {
+        font.setPixelSize(22);
+        font.setWeight(QFont::Bold);
+    }
+    return font;
+}
+
+QRectF FabricButton::face() const
+{
+    // A held-down button lowers its top edge; its bottom edge stays put.
+    const double bottomInset = primary ? 5 : 3;
+    const double top = isDown() ? 3 : 1;
+    return QRectF(1, top, width() - 2, height() - bottomInset - top);
+}
+
 QSize FabricButton::sizeHint() const
 {
-    // The widget's own font, not the larger paint font of the primary variant.
-    const int width = paint::advance(*this, text());
-    return primary ? QSize(width + 85, 66) : QSize(width + 36, 40);
+    // The primary label is measured in the font it is painted in, so the button grows with it
+    // and keeps its play mark and stitching clear of the text.
+    if (primary)
+        return QSize(QFontMetrics(labelFont()).horizontalAdvance(text()) + primaryExtra, 66);
+    return QSize(paint::advance(*this, text()) + 36, 40);
+}
+
+void FabricButton::setWraps(bool on)
+{
+    wraps = on && !primary;
+    updateGeometry();
+}
+
+bool FabricButton::hasHeightForWidth() const
+{
+    return wraps;
+}
+
+int FabricButton::heightForWidth(int width) const
+{
+    if (!wraps)
+        return QPushButton::heightForWidth(width);
+    const int room = int(width - 2 - 2 * labelInset);
+    if (room <= 0 || paint::advance(*this, text()) <= room)
+        return sizeHint().height();
+    const QRect needed = fontMetrics().boundingRect(QRect(0, 0, room, 1 << 16),
+                                                    Qt::AlignCenter | Qt::TextWordWrap, text());
+    return std::max(sizeHint().height(), needed.height() + wrappedPadding + faceMargins);
+}
+
+ShownText FabricButton::shownText() const
+{
+    const QRectF frame = face();
+    if (primary) {
+        // The play mark and the label stay inside the stitching.
+        const double clear = seamInset + 6;
+        return {text(), frame.adjusted(clear, 0, -clear, 0), labelFont(), Qt::AlignCenter,
+                playGroup};
+    }
+    const QRectF box = frame.adjusted(labelInset, 0, -labelInset, 0);
+    int flags = Qt::AlignCenter;
+    if (wraps && paint::advance(*this, text()) > int(box.width()))
+        flags |= Qt::TextWordWrap;
+    return {text(), box, font(), flags, 0};
 }
 
 void FabricButton::paintEvent(QPaintEvent *)
 {
     const double radius = primary ? 17 : 10;
     const int seamRadius = primary ? 13 : 6;
-    const double bottomInset = primary ? 5 : 3;
     const double lipDepth = primary ? 4 : 2;
-    const double pressDepth = 2; // how far a held-down face sinks
     const double playHalfHeight = 8;
     const double playLength = 12;
-    const double playGroup = 27;   // the mark and its gap widen the centred group by this much
     const double labelOffset = 25; // label start from the mark's left edge
 
     const bool enabled = isEnabled();
-    const QColor face = hex(!enabled                  ? "#eeeae0"
-                            : isDown() || isChecked() ? (primary ? "#a34d68" : "#e3ebdc")
-                            : underMouse()            ? (primary ? "#b55575" : "#f6e5e6")
-                                                      : (primary ? "#bf607f" : "#f5efdf"));
+    const QColor faceColor = hex(!enabled                  ? "#eeeae0"
+                                 : isDown() || isChecked() ? (primary ? "#a34d68" : "#e3ebdc")
+                                 : underMouse()            ? (primary ? "#b55575" : "#f6e5e6")
+                                                           : (primary ? "#bf607f" : "#f5efdf"));
     const QColor border = hex(!enabled ? "#d4d0c4" : primary ? "#a75470" : "#cac2aa");
     const QColor seam = hex(primary ? "#f2c1d0" : "#c5bca7");
     const QColor ink = hex(!enabled ? "#888d80" : primary ? "#fff9ef" : "#3d5143");
     const QPen outline = hasFocus() ? pen(hex("#9b5670"), 2) : pen(border, 1);
-
-    // Face rectangle: a held-down button lowers its top edge, its bottom edge stays put.
-    const double top = isDown() ? 1 + pressDepth : 1;
-    const QRectF frame(1, top, width() - 2, height() - bottomInset - top);
+    const QRectF frame = face();
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -284,8 +384,8 @@ void FabricButton::paintEvent(QPaintEvent *)
     // Lip, face and seam.
     const QString key = QStringLiteral("quilt-button:%1:%2:%3:%4:%5:%6")
                             .arg(primary)
-                            .arg(top)
-                            .arg(face.rgba())
+                            .arg(frame.top())
+                            .arg(faceColor.rgba())
                             .arg(border.rgba())
                             .arg(outline.color().rgba())
                             .arg(outline.widthF());
@@ -294,23 +394,23 @@ void FabricButton::paintEvent(QPaintEvent *)
         on.setBrush(border);
         on.drawRoundedRect(frame.translated(0, lipDepth), radius, radius);
         on.setPen(outline);
-        on.setBrush(face);
+        on.setBrush(faceColor);
         on.drawRoundedRect(frame, radius, radius);
-        drawStitch(on, frame.adjusted(5, 5, -5, -5), seam, seamRadius);
+        drawStitch(on, frame.adjusted(seamInset, seamInset, -seamInset, -seamInset), seam,
+                   seamRadius);
     });
 
-    QFont font = this->font();
-    if (primary) {
-        font.setPixelSize(22);
-        font.setWeight(QFont::Bold);
-    }
-    painter.setFont(font);
-    QRectF textBox = frame.adjusted(10, 0, -10, 0);
+    painter.setFont(labelFont());
+    QRectF textBox = frame.adjusted(labelInset, 0, -labelInset, 0);
 
     if (!primary) {
-        // Standard label, elided to the face.
+        // Standard label, elided to the face unless it may take a second line.
         painter.setPen(ink);
-        painter.drawText(textBox, Qt::AlignCenter, elided(painter, text(), int(textBox.width())));
+        if (wraps && paint::advance(*this, text()) > int(textBox.width()))
+            painter.drawText(textBox, Qt::AlignCenter | Qt::TextWordWrap, text());
+        else
+            painter.drawText(textBox, Qt::AlignCenter,
+                             elided(painter, text(), int(textBox.width())));
         return;
     }
 
@@ -329,15 +429,40 @@ void FabricButton::paintEvent(QPaintEvent *)
     painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter, text());
 }
 
+namespace {
+
+constexpr int comboMinimum = 39;
+
+// Where FabricCombo draws its current text, within its frame.
+QRectF comboTextBox(QRectF frame)
+{
+    return QRectF(frame.x() + 13, frame.y(), frame.width() - 45, frame.height());
+}
+
+} // namespace
+
 FabricCombo::FabricCombo()
 {
     setCursor(Qt::PointingHandCursor);
-    setMinimumHeight(39);
+    setMinimumHeight(comboMinimum);
     // Not Qt's wheel focus: a wheel turned over the page must not pick the box up.
     setFocusPolicy(Qt::StrongFocus);
 }
 
 FabricCombo::~FabricCombo() = default;
+
+bool FabricCombo::event(QEvent *event)
+{
+    const bool handled = QComboBox::event(event);
+    holdMinimumHeight(*this, *event, comboMinimum);
+    return handled;
+}
+
+ShownText FabricCombo::shownText() const
+{
+    const QRectF frame(1, 1, width() - 2, height() - 3);
+    return {currentText(), comboTextBox(frame), font(), int(Qt::AlignVCenter | Qt::AlignLeft), 0};
+}
 
 QAbstractItemView *FabricCombo::list()
 {
@@ -396,7 +521,7 @@ void FabricCombo::paintEvent(QPaintEvent *)
                 QIcon::Off);
 
     // Current text keeps its colour even when disabled; the field shows the state.
-    const QRectF textBox(frame.x() + 13, frame.y(), frame.width() - 45, frame.height());
+    const QRectF textBox = comboTextBox(frame);
     painter.setPen(hex("#405347"));
     painter.drawText(textBox, Qt::AlignVCenter,
                      elided(painter, currentText(), int(textBox.width())));

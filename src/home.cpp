@@ -16,6 +16,9 @@ const QString fullTitle = QStringLiteral("Tobble\u2019s Grand Quilt");
 // The stylesheet sizes the home title for the normal layout only.
 const QString compactTitleStyle = QStringLiteral("font-size:47px;font-weight:bold;color:#314c40;");
 
+// Between the play button and the game status.
+constexpr int gameStatusGap = 8;
+
 } // namespace
 
 void Window::buildHome()
@@ -68,6 +71,16 @@ void Window::buildHome()
             parts.playButton = new FabricButton(QString(), true);
             parts.playButton->setMinimumWidth(compact ? 165 : 210);
             layout->addWidget(parts.playButton, 0, Qt::AlignLeft);
+        }
+
+        // Game status under the play button, shown by refresh when there is one. In the
+        // banner it takes none of the page's height, so the library stays in sight.
+        {
+            parts.gameStatusLabel = label(QString());
+            parts.gameStatusLabel->hide();
+            // A margin, not a spacing, so that the hidden line takes no room at all.
+            parts.gameStatusLabel->setContentsMargins(0, gameStatusGap, 0, 0);
+            layout->addWidget(parts.gameStatusLabel);
             layout->addStretch();
         }
 
@@ -81,9 +94,6 @@ void Window::buildHome()
         });
     }
 
-    // Game status below the banner, shown by refresh when there is one
-    parts.gameStatusLabel = label(QString());
-    pageLayout->addWidget(parts.gameStatusLabel);
     pageLayout->addSpacing(compact ? 0 : 14);
 
     // Game library: three cards leading to other pages

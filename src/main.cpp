@@ -26,5 +26,9 @@ int main(int argc, char **argv)
         return QApplication::exec();
     }
     const QString directory = Quilt::previewDirectory(QCoreApplication::arguments());
-    return window.preview(directory) ? 0 : 1;
+    if (window.preview(directory))
+        return 0;
+    if (!window.previewFailure.isEmpty())
+        qCritical("%s", qPrintable(window.previewFailure));
+    return 1;
 }

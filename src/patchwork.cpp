@@ -3,7 +3,10 @@
 #include <QCache>
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -432,6 +435,21 @@ QPixmap scaledArt(const QString &path, QSize box, double ratio)
     });
 }
 
+// The share of a picture's width, from its left edge, in which no pixel is opaque enough to
+// hide a text.
+double clearLead(const QPixmap &picture)
+{
+    const int opaque = 48;
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qAlpha(image.pixel(x, y)) >= opaque)
+                return double(x) / image.width();
+        }
+    }
+    return 0;
+}
+
 // One tile of the banner's hatch, a pitch high and several pitches wide: Qt blends a tiled
 // fill one tile width at a time. The lines are drawn on past the tile's edges, so that the
 // antialiased fringes of its neighbours' lines are in it too.
@@ -658,6 +676,79 @@ Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent)
 
 Banner::~Banner() = default;
 
+bool Banner::event(QEvent *event)
+{
+    const bool handled = QFrame::event(event);
+    // The page gives the banner a minimum height; what it holds may need more, for example a
+    // status line that appears, and is never squeezed.
+    if (event->type() == QEvent::LayoutRequest && layout())
+        setMinimumHeight(std::max(minimumHeight(), layout()->totalMinimumSize().height()));
+    return handled;
+}
+
+int Banner::textRight() const
+{
+    int right = 0;
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isHidden())
+            continue;
+        int extent = child->width();
+        if (auto *label = qobject_cast<QLabel *>(child); label && label->pixmap().isNull()) {
+            const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+            const QRect inside = label->contentsRect();
+            extent = label->fontMetrics().boundingRect(inside, flags, label->text()).right() + 1;
+        }
+        right = std::max(right, child->x() + extent);
+    }
+    return right;
+}
+
+Banner::Art Banner::art() const
+{
+    if (page != Page::Play)
+        return {};
+    // Concept art in the bottom-right corner; it may reach above the card, where the clip cuts
+    // it. It shrinks rather than reach over the banner's texts. A missing or unreadable
+    // picture falls back to the mascot without a word; if that fails as well the banner simply
+    // has no picture.
+    const int w = width();
+    const int h = height();
+    const int right = 10;     // from the card's right edge
+    const int bottom = 4;     // from the widget's bottom edge
+    const int clearance = 12; // between the texts and the picture
+    const int room = w - right - clearance - textRight();
+    const double ratio = devicePixelRatio();
+    // Shrinking takes two scalings; a repaint of the same banner reuses the answer.
+    if (placed.size == size() && placed.room == room && placed.ratio == ratio)
+        return placed.art;
+    const QSize box(int(w * 0.59), int(h * 1.065));
+    const QString mascot = QStringLiteral(":/quilt/mascot.png");
+    QPixmap picture = scaledArt(artPath, box, ratio);
+    if (picture.isNull() && artPath != mascot) {
+        artPath = mascot; // not tried again on every paint
+        picture = scaledArt(artPath, box, ratio);
+    }
+    if (picture.isNull())
+        return {};
+    // Too wide for the room beside the texts: smaller, with only its clear left margin
+    // reaching under them.
+    if (picture.deviceIndependentSize().width() > room) {
+        const double lead = clearLead(picture);
+        const int narrower = int(room / (1 - lead));
+        if (narrower <= 0)
+            return {};
+        picture = scaledArt(artPath, QSize(std::min(box.width(), narrower), box.height()), ratio);
+        if (picture.isNull())
+            return {};
+    }
+    const QSizeF shown = picture.deviceIndependentSize();
+    placed = {size(),
+              room,
+              ratio,
+              {picture, QPointF(w - shown.width() - right, h - shown.height() - bottom)}};
+    return placed.art;
+}
+
 void Banner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -693,21 +784,9 @@ void Banner::paintEvent(QPaintEvent *)
     }
 
     if (page == Page::Play) {
-        // Concept art in the bottom-right corner; it may reach above the card, where the clip
-        // cuts it. A missing or unreadable picture falls back to the mascot without a word; if
-        // that fails as well the banner simply has no picture.
-        const QSize box(int(w * 0.59), int(h * 1.065));
-        const double ratio = devicePixelRatio();
-        const QString mascot = QStringLiteral(":/quilt/mascot.png");
-        QPixmap art = scaledArt(artPath, box, ratio);
-        if (art.isNull() && artPath != mascot) {
-            artPath = mascot; // not tried again on every paint
-            art = scaledArt(artPath, box, ratio);
-        }
-        if (!art.isNull()) {
-            const QSizeF size = art.deviceIndependentSize();
-            painter.drawPixmap(QPointF(w - size.width() - 10, h - size.height() - 4), art);
-        }
+        const Art picture = art();
+        if (!picture.picture.isNull())
+            painter.drawPixmap(picture.origin, picture.picture);
     } else {
         // Tilted sewn-on badge with the page glyph, and two buttons beside it, pink above
         // right and yellow below left. The group reaches at most 56 px across and 45 px up or
@@ -752,6 +831,44 @@ LibraryCard::LibraryCard(Page page, QString title, QString description)
 
 LibraryCard::~LibraryCard() = default;
 
+namespace {
+
+constexpr int cardMinimum = 96;
+
+} // namespace
+
+bool LibraryCard::event(QEvent *event)
+{
+    const bool handled = QPushButton::event(event);
+    holdMinimumHeight(*this, *event, cardMinimum);
+    return handled;
+}
+
+ShownText LibraryCard::shownTitle() const
+{
+    const int w = width();
+    const int h = height();
+    const bool wide = w >= 230; // narrower cards drop the description
+    const int textLeft = wide ? 90 : 55;
+    const int titleTop = wide ? 18 : 0;
+    const int textRight = w - 25; // inclusive, clear of the chevron
+    QFont font = this->font();
+    font.setPixelSize(wide ? 19 : 15);
+    font.setWeight(QFont::Bold);
+    const QRect box(QPoint(textLeft, titleTop), QPoint(textRight, h - 1));
+    int flags = Qt::AlignLeft | (wide ? Qt::AlignTop : Qt::AlignVCenter);
+    // A narrow card has the height for a second line of its title, rather than lose words.
+    if (!wide) {
+        const QFontMetrics metrics(font);
+        if (metrics.horizontalAdvance(text()) > box.width()) {
+            const QRect wrapped = metrics.boundingRect(box, flags | Qt::TextWordWrap, text());
+            if (wrapped.width() <= box.width() && wrapped.height() <= box.height())
+                flags |= Qt::TextWordWrap;
+        }
+    }
+    return {text(), QRectF(box), font, flags, 0};
+}
+
 QSize LibraryCard::sizeHint() const
 {
     return QSize(260, 96);
@@ -766,8 +883,6 @@ void LibraryCard::paintEvent(QPaintEvent *)
     const int iconX = wide ? 16 : 9;
     const int iconSize = wide ? 61 : 39;
     const int textLeft = wide ? 90 : 55;
-    const int titleTop = wide ? 18 : 0;
-    const Qt::Alignment titleAlign = wide ? Qt::AlignTop : Qt::AlignVCenter;
     const int descriptionTop = 51;
     const int textRight = w - 25; // inclusive, clear of the chevron
     const int textWidth = std::max(0, textRight - textLeft + 1);
@@ -791,17 +906,18 @@ void LibraryCard::paintEvent(QPaintEvent *)
     painter.drawPixmap(QPointF(iconX, (h - iconSize) / 2),
                        cardIcon(page, color, iconSize, devicePixelRatio()));
 
-    // Title.
-    QFont font = this->font();
-    font.setPixelSize(wide ? 19 : 15);
-    font.setWeight(QFont::Bold);
-    painter.setFont(font);
+    // Title, on two lines or elided when it is too long for one.
+    const ShownText title = shownTitle();
+    painter.setFont(title.font);
     painter.setPen(hex("#35433a"));
-    const QRect titleBox(QPoint(textLeft, titleTop), QPoint(textRight, h - 1));
-    painter.drawText(titleBox, titleAlign | Qt::AlignLeft, elided(painter, text(), textWidth));
+    if (title.flags & Qt::TextWordWrap)
+        painter.drawText(title.box, title.flags, title.text);
+    else
+        painter.drawText(title.box.toRect(), title.flags, elided(painter, title.text, textWidth));
 
     // Description, wide cards only.
     if (wide) {
+        QFont font = title.font;
         font.setPixelSize(13);
         font.setWeight(QFont::Normal);
         painter.setFont(font);

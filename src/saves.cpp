@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 namespace Quilt {
@@ -16,6 +17,31 @@ namespace {
 
 // Longest backup name the field accepts.
 constexpr int backupNameLength = 64;
+
+// A name may have no space to break at: one with a long unbroken run gets a zero-width space
+// between its characters, so that it wraps instead of widening the page.
+QString breakable(const QString &name)
+{
+    const int longestRun = 16;
+    int run = 0;
+    bool unbroken = false;
+    for (const QChar c : name) {
+        run = c.isSpace() ? 0 : run + 1;
+        unbroken = unbroken || run > longestRun;
+    }
+    if (!unbroken)
+        return name;
+    QString result;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+    qsizetype start = 0;
+    for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        if (start > 0)
+            result += QChar(0x200B);
+        result += name.mid(start, end - start);
+        start = end;
+    }
+    return result;
+}
 
 } // namespace
 
@@ -150,7 +176,7 @@ void Window::buildSaves()
         lineLayout->addLayout(texts, 1);
         // Plain-text labels: a name may hold angle brackets.
         if (!given.isEmpty())
-            texts->addWidget(label(given));
+            texts->addWidget(label(breakable(given)));
         const QString timestamp = backup.value(QLatin1String("timestamp")).toString();
         texts->addWidget(label(timestamp, "soft"));
         // Screen readers tell the rows' buttons apart by the backup they act on.

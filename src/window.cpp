@@ -27,6 +27,11 @@ namespace {
 
 // Windows narrower than this get the compact layout.
 constexpr int compactWidth = 860;
+// The smallest window, unless its header needs more.
+constexpr QSize minimumWindow(640, 520);
+// Gaps between the header's brand and tabs; the compact header closes them up.
+constexpr int headerSpacing = 10;
+constexpr int compactHeaderSpacing = 4;
 // How long a close waits for the answer to its save before treating it as failed.
 constexpr int closeSaveTimeout = 5000;
 
@@ -44,6 +49,19 @@ int litTab(Page page)
 }
 
 const QString fullBrand = QStringLiteral("Tobble\u2019s Grand Quilt");
+
+// A header tab, which keeps its own minimum height over the stylesheet's.
+class HeaderTab : public QPushButton
+{
+public:
+    bool event(QEvent *event) override
+    {
+        const bool handled = QPushButton::event(event);
+        holdMinimumHeight(*this, *event, minimumTabHeight);
+        return handled;
+    }
+    static constexpr int minimumTabHeight = 36;
+};
 
 } // namespace
 
@@ -72,7 +90,7 @@ Window::Window(QString root, QString servicePath, bool selfTest)
     loadStandardText();
 
     setWindowTitle(QStringLiteral("Tobble's Grand Quilt"));
-    setMinimumSize(640, 520);
+    setMinimumSize(minimumWindow);
     resize(1120, 685);
 
     // Linen background holding the whole frame
@@ -90,7 +108,7 @@ Window::Window(QString root, QString servicePath, bool selfTest)
         header->setFixedHeight(52);
         auto *row = new QHBoxLayout(header);
         row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(10);
+        row->setSpacing(headerSpacing);
         auto *mark = new QLabel;
         mark->setPixmap(brandButton(false));
         row->addWidget(mark);
@@ -100,11 +118,11 @@ Window::Window(QString root, QString servicePath, bool selfTest)
         row->addStretch();
         const Page targets[3] = {Page::Play, Page::Basic, Page::Display};
         for (int i = 0; i < 3; ++i) {
-            auto *tab = new QPushButton;
+            auto *tab = new HeaderTab;
             tab->setObjectName(QStringLiteral("nav"));
             markPageTab(tab);
             tab->setCheckable(true);
-            tab->setMinimumHeight(36);
+            tab->setMinimumHeight(HeaderTab::minimumTabHeight);
             tab->setCursor(Qt::PointingHandCursor);
             const Page target = targets[i];
             connect(tab, &QPushButton::clicked, this, [this, target] { navigate(target, false); });
@@ -301,6 +319,22 @@ void Window::headerText()
         navButtons[i]->setChecked(i == lit);
     }
     brandLabel->setText(compact ? QStringLiteral("Grand Quilt") : fullBrand);
+    // A compact header closes up its gaps, and the window never gets narrower than that header
+    // needs in this language.
+    {
+        QWidget *header = brandLabel->parentWidget();
+        header->ensurePolished(); // the stylesheet sets the brand's font
+        header->layout()->setSpacing(compact ? compactHeaderSpacing : headerSpacing);
+        const int gaps = header->layout()->count() - 1;
+        const int brandWidth = brandLabel->minimumSizeHint().width();
+        const int compactBrandWidth =
+            brandWidth - brandLabel->fontMetrics().horizontalAdvance(brandLabel->text()) +
+            brandLabel->fontMetrics().horizontalAdvance(QStringLiteral("Grand Quilt"));
+        const int need = header->layout()->minimumSize().width() - brandWidth + compactBrandWidth -
+                         gaps * (header->layout()->spacing() - compactHeaderSpacing);
+        const QMargins frame = header->parentWidget()->layout()->contentsMargins();
+        setMinimumWidth(std::max(minimumWindow.width(), need + frame.left() + frame.right()));
+    }
     if (parts.languageCombo)
         parts.languageCombo->setCurrentIndex(language);
     saveButton->setText(T("Save settings"));

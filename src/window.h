@@ -56,6 +56,8 @@ public:
 
     // Self-test: shows every page with sample data, checks layout rules, writes screenshots.
     bool preview(const QString &directory);
+    // What the self-test found wrong, when it can say: the page, language, size, widget and text.
+    QString previewFailure;
 
     // The longest reply line kept; longer lines are dropped up to their line feed.
     static constexpr qsizetype maxReplyLine = ReplyFramer::maxLine;
@@ -177,6 +179,9 @@ private:
     // Self-test rules
     bool checkBackupForm();
     bool checkMotion(const QString &directory, const QString &name);
+    bool checkFit(QWidget *top, const QString &where);
+    bool checkStates(const QString &where, bool normalSize);
+    bool checkDialogs(const QString &where);
 
     // Live parts of the controls page
     void bind(int action, bool keyboard);

@@ -488,12 +488,16 @@ private slots:
             QVERIFY(hint.height() >= 47);
         }
 
-        // Buttons: the primary hint does not grow with its larger paint font.
+        // Buttons: the primary hint measures the label in its larger paint font.
         FabricButton standard("Start the game");
         FabricButton primary("Start the game", true);
         QCOMPARE(standard.sizeHint().height(), 40);
         QCOMPARE(primary.sizeHint().height(), 66);
-        QCOMPARE(primary.sizeHint().width() - standard.sizeHint().width(), 49);
+        QFont paintFont = primary.font();
+        paintFont.setPixelSize(22);
+        paintFont.setWeight(QFont::Bold);
+        QCOMPARE(primary.sizeHint().width(),
+                 QFontMetrics(paintFont).horizontalAdvance("Start the game") + 85);
         QCOMPARE(standard.minimumHeight(), 39);
         QCOMPARE(primary.minimumHeight(), 64);
 

@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QJsonArray>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,6 +72,9 @@ private slots:
     void checksWithoutWritingWhenNoDirectory();
     void failsOnRichTextBackupLabel();
     void failsOnClippedSpinBox();
+    void failsOnClippedTextAndNamesIt();
+    void minimumHeightsHoldUnderTheStylesheet();
+    void formerlyClippedStatesFit();
     void failsBeforeAnyPageWhenDirectoryCannotBeMade();
     void executableReportsItsVerdict();
 
@@ -126,6 +132,80 @@ void TestSelfTest::failsOnClippedSpinBox()
     QVERIFY(!window.preview(QString()));
     QCOMPARE(window.page, Quilt::Page::Controls);
     QCOMPARE(window.controlsTab, 1);
+}
+
+void TestSelfTest::failsOnClippedTextAndNamesIt()
+{
+    // The library's heading squeezed to a sliver from outside.
+    Saboteur saboteur([](QWidget *widget) {
+        if (widget->objectName() == QLatin1String("libraryTitle"))
+            widget->setFixedSize(40, 12);
+    });
+    Quilt::Window window(root.path(), QString(), true);
+    QVERIFY(!window.preview(QString()));
+    QCOMPARE(window.page, Quilt::Page::Play);
+    const QString failure = window.previewFailure;
+    QVERIFY2(failure.startsWith(QStringLiteral("home page, zh, 1120 x 685: ")),
+             qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("QLabel#libraryTitle \"游戏库\" needs ")),
+             qPrintable(failure));
+}
+
+void TestSelfTest::minimumHeightsHoldUnderTheStylesheet()
+{
+    // The stylesheet's min-height replaces a widget's own when it polishes the widget.
+    Quilt::Window window(root.path(), QString(), true);
+    window.show();
+    for (QPushButton *tab : window.navButtons)
+        QCOMPARE(tab->minimumHeight(), 36);
+    QCOMPARE(window.parts.playButton->minimumHeight(), 64);
+    const auto cards = window.pageWidget->findChildren<Quilt::LibraryCard *>();
+    QCOMPARE(cards.size(), 3);
+    for (Quilt::LibraryCard *card : cards)
+        QCOMPARE(card->minimumHeight(), 96);
+    window.navigate(Quilt::Page::Display, false);
+    window.pageWidget->ensurePolished();
+    for (Quilt::FabricCombo *combo : window.pageWidget->findChildren<Quilt::FabricCombo *>())
+        QCOMPARE(combo->minimumHeight(), 39);
+    for (Quilt::FabricButton *button : window.pageWidget->findChildren<Quilt::FabricButton *>())
+        QCOMPARE(button->minimumHeight(), 39);
+}
+
+// Two states that used to clip their texts, in Spanish at the smallest size. With
+// QUILT_README_PICTURES set to a folder, their pictures go there for the README.
+void TestSelfTest::formerlyClippedStatesFit()
+{
+    const QString pictures = qEnvironmentVariable("QUILT_README_PICTURES");
+    Quilt::Window window(root.path(), QString(), true);
+    window.show();
+    window.setLanguage(2);
+    window.resize(640, 520);
+    QTRY_VERIFY(window.compact);
+
+    // First run: no state yet, the play button leads to choosing the game data
+    window.navigate(Quilt::Page::Play, false);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.parts.playButton->text(), QStringLiteral("Elegir datos del juego"));
+    QVERIFY2(window.checkFit(&window, QStringLiteral("first run")),
+             qPrintable(window.previewFailure));
+    if (!pictures.isEmpty())
+        QVERIFY(window.grab().save(QDir(pictures).filePath("es-home-first-run-compact.png")));
+
+    // Long gamepad names in the bindings table
+    window.ready = true;
+    window.state.insert(
+        QStringLiteral("bindings"),
+        QJsonArray{QJsonArray{"Jump / Confirm", "Left bumper (LB / L1)", "Space"},
+                   QJsonArray{"Quilt / Cancel", "Right trigger (RT / R2)", "Left Shift"},
+                   QJsonArray{"Pause / Plus", "Right bumper (RB / R1)", "Keypad Enter"}});
+    window.navigate(Quilt::Page::Controls, false);
+    QCoreApplication::processEvents();
+    window.scrollArea->ensureWidgetVisible(window.parts.bindingTable, 0, 0);
+    QCoreApplication::processEvents();
+    QVERIFY2(window.checkFit(&window, QStringLiteral("bindings")),
+             qPrintable(window.previewFailure));
+    if (!pictures.isEmpty())
+        QVERIFY(window.grab().save(QDir(pictures).filePath("es-bindings-compact-gamepad.png")));
 }
 
 void TestSelfTest::failsBeforeAnyPageWhenDirectoryCannotBeMade()
