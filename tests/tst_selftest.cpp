@@ -1,4 +1,5 @@
 #include "startup.h"
+#include "translations.h"
 #include "window.h"
 
 #include <QApplication>
@@ -185,7 +186,7 @@ void TestSelfTest::formerlyClippedStatesFit()
     // First run: no state yet, the play button leads to choosing the game data
     window.navigate(Quilt::Page::Play, false);
     QCoreApplication::processEvents();
-    QCOMPARE(window.parts.playButton->text(), QStringLiteral("Elegir datos del juego"));
+    QCOMPARE(window.parts.playButton->text(), Quilt::T("Choose game data"));
     QVERIFY2(window.checkFit(&window, QStringLiteral("first run")),
              qPrintable(window.previewFailure));
     if (!pictures.isEmpty())
