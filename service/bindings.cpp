@@ -69,17 +69,17 @@ bool isGamepadInput(const QString &name)
 
 Bindings::Bindings(Settings &settings) : settings(settings) {}
 
-QStringList &Bindings::column() const
+const QStringList &Bindings::column() const
 {
-    return keyboardColumn ? settings.keyboard : settings.gamepad;
+    return settings.column(keyboardColumn);
 }
 
 QJsonArray Bindings::rows() const
 {
     QJsonArray rows;
     for (int i = 0; i < ActionCount; ++i) {
-        const QString pad = settings.gamepad.value(i);
-        const QString key = settings.keyboard.value(i);
+        const QString pad = settings.gamepad().value(i);
+        const QString key = settings.keyboard().value(i);
         rows.append(QJsonArray{QLatin1String(ActionNames[i]),
                                pad.isEmpty() ? QStringLiteral("Unmapped") : pad,
                                key.isEmpty() ? QStringLiteral("Unmapped") : key});
@@ -89,12 +89,12 @@ QJsonArray Bindings::rows() const
 
 void Bindings::fill(QJsonObject &input)
 {
-    if (phase == Idle && !message.isEmpty() && messageAge.isValid() &&
+    if (phase == Phase::Idle && !message.isEmpty() && messageAge.isValid() &&
         messageAge.elapsed() > MessageLifetimeMs)
         message.clear();
     input.insert("phase", int(phase));
     input.insert("release", release);
-    input.insert("keyboardCapture", phase != Idle && keyboardColumn);
+    input.insert("keyboardCapture", phase != Phase::Idle && keyboardColumn);
     input.insert("message", message);
 }
 
@@ -106,7 +106,7 @@ void Bindings::say(const QString &text)
 
 void Bindings::finish(const char *text)
 {
-    phase = Idle;
+    phase = Phase::Idle;
     release = false;
     held.clear();
     candidate.clear();
@@ -121,7 +121,7 @@ QString Bindings::bind(int which, bool keyboard)
     if (!settings.error().isEmpty())
         return QStringLiteral("Settings need attention. Open Diagnostics to fix them.");
     // A new capture replaces one that is still open.
-    phase = Waiting;
+    phase = Phase::Waiting;
     action = which;
     keyboardColumn = keyboard;
     release = false;
@@ -138,13 +138,9 @@ QString Bindings::clear(int which, bool keyboard)
         return QStringLiteral("Unknown action");
     if (!settings.error().isEmpty())
         return QStringLiteral("Settings need attention. Open Diagnostics to fix them.");
-    if (phase != Idle)
+    if (phase != Phase::Idle)
         finish("Binding canceled");
-    QStringList &list = keyboard ? settings.keyboard : settings.gamepad;
-    if (!list[which].isEmpty()) {
-        list[which].clear();
-        settings.markDirty();
-    }
+    settings.bind(keyboard, which, {});
     say(QStringLiteral("Binding updated"));
     return {};
 }
@@ -154,7 +150,7 @@ QString Bindings::clear(int which, bool keyboard)
 // launcher's widgets.
 void Bindings::offer(const QString &input, bool pressed)
 {
-    QStringList &list = column();
+    const QStringList &list = column();
     owner = -1;
     for (int i = 0; i < ActionCount; ++i)
         if (i != action && list[i] == input)
@@ -162,17 +158,14 @@ void Bindings::offer(const QString &input, bool pressed)
     release = pressed;
     held = pressed ? input : QString();
     if (owner >= 0) {
-        phase = Conflict;
+        phase = Phase::Conflict;
         candidate = input;
         say(QStringLiteral("Already assigned to ") + QLatin1String(ActionNames[owner]));
         return;
     }
-    if (list[action] != input) {
-        list[action] = input;
-        settings.markDirty();
-    }
+    settings.bind(keyboardColumn, action, input);
     say(QStringLiteral("Binding updated"));
-    phase = pressed ? Releasing : Idle;
+    phase = pressed ? Phase::Releasing : Phase::Idle;
 }
 
 void Bindings::released(const QString &input)
@@ -180,8 +173,8 @@ void Bindings::released(const QString &input)
     if (release && input == held) {
         release = false;
         held.clear();
-        if (phase == Releasing)
-            phase = Idle;
+        if (phase == Phase::Releasing)
+            phase = Phase::Idle;
     }
 }
 
@@ -191,14 +184,14 @@ QString Bindings::key(const QString &name, bool down)
         released(name);
         return {};
     }
-    if (phase == Idle || phase == Releasing)
+    if (phase == Phase::Idle || phase == Phase::Releasing)
         return {}; // a late key after the capture ended
     if (name == QLatin1String("Escape")) {
         finish("Binding canceled");
         return {};
     }
     // Gamepad captures only listen to controllers; keys other than Escape do nothing there.
-    if (phase == Waiting && keyboardColumn)
+    if (phase == Phase::Waiting && keyboardColumn)
         offer(name, true);
     return {};
 }
@@ -207,13 +200,13 @@ void Bindings::pad(const QString &input, bool active)
 {
     if (!active)
         released(input);
-    else if (phase == Waiting && !keyboardColumn)
+    else if (phase == Phase::Waiting && !keyboardColumn)
         offer(input, true);
 }
 
 QString Bindings::escape()
 {
-    if (phase != Waiting || !keyboardColumn)
+    if (phase != Phase::Waiting || !keyboardColumn)
         return QStringLiteral("No keyboard capture is running");
     offer(QStringLiteral("Escape"), false);
     return {};
@@ -221,40 +214,34 @@ QString Bindings::escape()
 
 QString Bindings::swap()
 {
-    if (phase != Conflict)
+    if (phase != Phase::Conflict)
         return QStringLiteral("No conflicting binding to swap");
     if (release)
         return QStringLiteral("Release the captured input to continue.");
-    QStringList &list = column();
-    list[owner] = list[action];
-    list[action] = candidate;
-    settings.markDirty();
+    settings.bind(keyboardColumn, owner, column().at(action));
+    settings.bind(keyboardColumn, action, candidate);
     finish("Binding updated");
     return {};
 }
 
 void Bindings::cancel()
 {
-    if (phase == Releasing) {
+    if (phase == Phase::Releasing) {
         // The binding is already taken; only the wait for the key's release ends.
-        phase = Idle;
+        phase = Phase::Idle;
         release = false;
         held.clear();
-    } else if (phase != Idle) {
+    } else if (phase != Phase::Idle) {
         finish("Binding canceled");
     }
 }
 
 void Bindings::reset()
 {
-    if (phase != Idle)
+    if (phase != Phase::Idle)
         finish("Binding canceled");
-    const bool changed =
-        settings.gamepad != defaultGamepad() || settings.keyboard != defaultKeyboard();
-    settings.gamepad = defaultGamepad();
-    settings.keyboard = defaultKeyboard();
-    if (settings.reset({"stick", "trigger"}) || changed)
-        settings.markDirty();
+    settings.resetBindings();
+    settings.reset({"stick", "trigger"});
     say(QStringLiteral("Default bindings and activation levels restored"));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -28,8 +30,7 @@ bool isGamepadInput(const QString &name);
 class Bindings
 {
 public:
-    // Capture phases as the launcher reads them.
-    enum Phase { Idle = 0, Waiting = 1, Releasing = 2, Conflict = 3 };
+    using Phase = Protocol::Phase;
 
     explicit Bindings(Settings &settings);
 
@@ -48,17 +49,17 @@ public:
     void cancel();
     void reset();
 
-    bool capturing() const { return phase != Idle; }
+    bool capturing() const { return phase != Phase::Idle; }
 
 private:
     void released(const QString &input);
-    QStringList &column() const;
+    const QStringList &column() const;
     void offer(const QString &input, bool pressed);
     void finish(const char *text);
     void say(const QString &text);
 
     Settings &settings;
-    Phase phase = Idle;
+    Phase phase = Phase::Idle;
     int action = -1;
     bool keyboardColumn = false;
     bool release = false;

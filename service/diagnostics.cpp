@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QTimer>
 
 namespace Service {
 
@@ -17,11 +16,18 @@ constexpr int CheckTimeoutMs = 10000;
 
 Diagnostics::Diagnostics(const QString &executable) : executable(executable)
 {
+    deadline.setSingleShot(true);
+    deadline.setInterval(CheckTimeoutMs);
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        if (check.state() != QProcess::NotRunning)
+            check.kill();
+    });
     check.setProcessChannelMode(QProcess::SeparateChannels);
     check.setStandardInputFile(QProcess::nullDevice());
     connect(&check, &QProcess::finished, this, &Diagnostics::checked);
     connect(&check, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
+            deadline.stop();
             problem =
                 QStringLiteral("Could not start the native executable: ") + check.errorString();
         }
@@ -36,17 +42,9 @@ Diagnostics::~Diagnostics()
     }
 }
 
-QJsonObject Diagnostics::buildRecord()
-{
-    return {{"revision", QStringLiteral(QUILT_BUILD_REVISION)},
-            {"compiler", QStringLiteral(QUILT_BUILD_COMPILER)},
-            {"buildType", QStringLiteral(QUILT_BUILD_TYPE)},
-            {"qt", QStringLiteral(QT_VERSION_STR)}};
-}
-
 bool Diagnostics::match() const
 {
-    const QJsonObject build = buildRecord();
+    const QJsonObject build = Protocol::buildRecord();
     return !record.isEmpty() && record.value("revision") == build.value("revision") &&
            record.value("compiler") == build.value("compiler");
 }
@@ -63,14 +61,12 @@ void Diagnostics::refresh()
     }
     problem.clear();
     check.start(executable, {QStringLiteral("--build-info")});
-    QTimer::singleShot(CheckTimeoutMs, &check, [this] {
-        if (check.state() != QProcess::NotRunning)
-            check.kill();
-    });
+    deadline.start();
 }
 
 void Diagnostics::checked()
 {
+    deadline.stop();
     const QJsonDocument answer = QJsonDocument::fromJson(check.readAllStandardOutput().trimmed());
     check.readAllStandardError();
     if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0 && answer.isObject()) {

@@ -59,11 +59,9 @@ int main(int argc, char **argv)
     // The build record needs no display, so it is answered before Qt looks for one.
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--build-info") == 0) {
-            const QJsonObject record{{"revision", QStringLiteral(QUILT_BUILD_REVISION)},
-                                     {"compiler", QStringLiteral(QUILT_BUILD_COMPILER)},
-                                     {"buildType", QStringLiteral(QUILT_BUILD_TYPE)},
-                                     {"qt", QStringLiteral(QT_VERSION_STR)}};
-            std::printf("%s\n", QJsonDocument(record).toJson(QJsonDocument::Compact).constData());
+            std::printf(
+                "%s\n",
+                QJsonDocument(Protocol::buildRecord()).toJson(QJsonDocument::Compact).constData());
             return 0;
         }
 

@@ -58,7 +58,7 @@ void Motion::padAdded(int id)
     if (!pad)
         return;
     SensorMotion &motion = sensors[id];
-    const QJsonObject stored = settings.calibration.value(pad->model).toObject();
+    const QJsonObject stored = settings.calibrations().value(pad->model).toObject();
     motion.setBias(stored.value("gyroBiasX").toDouble(), stored.value("gyroBiasY").toDouble(),
                    stored.value("gyroBiasZ").toDouble());
     if (selected == 0 || (selected == DemoId && !chosen)) {
@@ -100,11 +100,10 @@ void Motion::sample(int id, bool gyro, const float data[3], double seconds)
     const Controllers::Pad *pad = controllers.find(id);
     const double *bias = motion.bias();
     if (pad) {
-        settings.calibration.insert(pad->model, QJsonObject{{"gyroBiasX", bias[0]},
-                                                            {"gyroBiasY", bias[1]},
-                                                            {"gyroBiasZ", bias[2]},
-                                                            {"samples", motion.samples()}});
-        settings.markDirty();
+        settings.calibrate(pad->model, QJsonObject{{"gyroBiasX", bias[0]},
+                                                   {"gyroBiasY", bias[1]},
+                                                   {"gyroBiasZ", bias[2]},
+                                                   {"samples", motion.samples()}});
     }
     calibratingPad = 0;
     watchdog.stop();
@@ -256,11 +255,10 @@ QString Motion::calibrate(bool gameRunning)
 void Motion::finishCalibration()
 {
     // The simulated gyro's resting bias, as a real calibration would have measured it.
-    settings.calibration.insert(DemoName, QJsonObject{{"gyroBiasX", 0.0021},
-                                                      {"gyroBiasY", -0.0013},
-                                                      {"gyroBiasZ", 0.0004},
-                                                      {"samples", 200}});
-    settings.markDirty();
+    settings.calibrate(DemoName, QJsonObject{{"gyroBiasX", 0.0021},
+                                             {"gyroBiasY", -0.0013},
+                                             {"gyroBiasZ", 0.0004},
+                                             {"samples", 200}});
     pausedFor = clock.elapsed() / 1000.0 - frozenAt;
     frozenAt = -1;
     message = QLatin1String(CalibrationComplete);

@@ -1,19 +1,23 @@
 #include "service.h"
 
+#include "build_record.h"
+#include "files.h"
+#include "languages.h"
+#include "protocol.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
-#include "files.h"
+#include <array>
 
 namespace Service {
 
-namespace {
+using namespace Protocol;
 
-const char *const LanguageCodes[] = {"zh-CN", "en", "es"};
+namespace {
 
 const QString SettingsAttention =
     QStringLiteral("Settings need attention. Open Diagnostics to fix them.");
@@ -29,27 +33,240 @@ bool demoControllerWanted(const QString &root)
            qEnvironmentVariable("TOBBLE_DEMO_CONTROLLER") == QLatin1String("1");
 }
 
+QString userFolder(const QString &root)
+{
+    return QDir(root).filePath(QStringLiteral("local/user"));
+}
+
+// What a request member must hold for its command to run.
+enum class Kind {
+    Text,   // a string
+    Name,   // a string that is not empty
+    Flag,   // true or false
+    Whole,  // a number without a fraction, within int
+    Present // anything, as long as it is there
+};
+
+struct Member
+{
+    const char *name = nullptr;
+    Kind kind = Kind::Present;
+};
+
+bool fits(const QJsonValue &value, Kind kind)
+{
+    switch (kind) {
+    case Kind::Text:
+        return value.isString();
+    case Kind::Name:
+        return value.isString() && !value.toString().isEmpty();
+    case Kind::Flag:
+        return value.isBool();
+    case Kind::Whole:
+        return value.isDouble() && value.toDouble() == value.toInt();
+    case Kind::Present:
+        return !value.isUndefined();
+    }
+    return false;
+}
+
 } // namespace
 
-int readLanguage(const QString &root)
+// A request whose declared members have been checked: the accessors read them as declared.
+class LauncherService::Request
 {
-    QFile file(QDir(root).filePath(QStringLiteral("local/user/launcher-language.txt")));
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
-    const QByteArray bytes = file.read(16);
-    if (bytes.size() >= 16)
-        return 1;
-    const QByteArray code = bytes.trimmed();
-    for (int i = 0; i < 3; ++i)
-        if (code == LanguageCodes[i])
-            return i;
-    return 1;
-}
+public:
+    explicit Request(const QJsonObject &json) : json(json) {}
+
+    QJsonValue value(const char *member) const { return json.value(QLatin1String(member)); }
+    QString text(const char *member) const { return value(member).toString(); }
+    bool flag(const char *member) const { return value(member).toBool(); }
+    int whole(const char *member) const { return value(member).toInt(); }
+
+private:
+    const QJsonObject &json;
+};
+
+// One command: its members, what must hold before it runs, and what it does. The checks run in
+// the order of the fields: members, then the game, then the settings file.
+struct LauncherService::Command
+{
+    const char *name;
+    QString (*run)(LauncherService &, const Request &);
+    std::array<Member, 2> members = {};
+    // Refused with this text while the game runs (it owns the files the command would touch).
+    const char *whileRunning = nullptr;
+    // Refused while the settings file has a problem that only the player can fix.
+    bool needsSettings = false;
+    // May change, or asks to look again at, files that the state shows.
+    bool rescans = false;
+};
+
+namespace {
+
+constexpr char ClosedForInstall[] = "Close the game before updating the installation.";
+constexpr char ClosedForSaves[] = "Game is running";
+constexpr char ClosedForRefresh[] = "Refresh build information after the game closes";
+
+} // namespace
+
+const LauncherService::Command LauncherService::Commands[] = {
+    {.name = Cmd::Hello,
+     .run = [](LauncherService &, const Request &) { return QString(); },
+     .rescans = true},
+    {.name = Cmd::Poll, .run = [](LauncherService &, const Request &) { return QString(); }},
+    {.name = Cmd::Quit,
+     .run =
+         [](LauncherService &s, const Request &r) {
+             s.shutdown(r.flag(Arg::Discard)); // a missing "discard" keeps the changes
+             return QString();
+         }},
+
+    // Settings and language.
+    {.name = Cmd::Change,
+     .run =
+         [](LauncherService &s, const Request &r) {
+             return s.settings.change(r.text(Arg::Key), r.value(Arg::Value));
+         },
+     .members = {{{Arg::Key, Kind::Text}, {Arg::Value, Kind::Present}}},
+     .needsSettings = true},
+    {.name = Cmd::Save,
+     .run = [](LauncherService &s, const Request &) { return s.save(); },
+     .needsSettings = true},
+    {.name = Cmd::Reload,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.bindings.cancel();
+             s.settings.load();
+             return QString();
+         },
+     .rescans = true},
+    {.name = Cmd::Lang,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.changeLanguage(r.whole(Arg::Value)); },
+     .members = {{{Arg::Value, Kind::Whole}}}},
+
+    // Game data, installation and the game.
+    {.name = Cmd::Data,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.game.chooseData(r.text(Arg::Path)); },
+     .members = {{{Arg::Path, Kind::Text}}},
+     .whileRunning = ClosedForInstall,
+     .rescans = true},
+    {.name = Cmd::Verify,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.game.verify();
+             return QString();
+         },
+     .rescans = true},
+    {.name = Cmd::Setup,
+     .run = [](LauncherService &s, const Request &) { return s.game.startSetup(); },
+     .rescans = true},
+    {.name = Cmd::Play, .run = [](LauncherService &s, const Request &) { return s.play(); }},
+
+    // Bindings and capture.
+    {.name = Cmd::Bind,
+     .run =
+         [](LauncherService &s, const Request &r) {
+             return s.bindings.bind(r.whole(Arg::Action), r.flag(Arg::Keyboard));
+         },
+     .members = {{{Arg::Action, Kind::Whole}, {Arg::Keyboard, Kind::Flag}}}},
+    {.name = Cmd::Clear,
+     .run =
+         [](LauncherService &s, const Request &r) {
+             return s.bindings.clear(r.whole(Arg::Action), r.flag(Arg::Keyboard));
+         },
+     .members = {{{Arg::Action, Kind::Whole}, {Arg::Keyboard, Kind::Flag}}}},
+    {.name = Cmd::Key,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.bindings.key(r.text(Arg::Key), r.flag(Arg::Down)); },
+     .members = {{{Arg::Key, Kind::Name}, {Arg::Down, Kind::Flag}}}},
+    {.name = Cmd::Escape,
+     .run = [](LauncherService &s, const Request &) { return s.bindings.escape(); }},
+    {.name = Cmd::Swap,
+     .run = [](LauncherService &s, const Request &) { return s.bindings.swap(); }},
+    {.name = Cmd::Cancel,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.bindings.cancel();
+             return QString();
+         }},
+    {.name = Cmd::ResetControls,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.bindings.reset();
+             return QString();
+         },
+     .needsSettings = true},
+
+    // Controllers and motion.
+    {.name = Cmd::Pad,
+     .run = [](LauncherService &s, const Request &r) { return s.motion.select(r.whole(Arg::Id)); },
+     .members = {{{Arg::Id, Kind::Whole}}}},
+    {.name = Cmd::Recenter,
+     .run = [](LauncherService &s, const Request &) { return s.motion.recenter(); }},
+    {.name = Cmd::Calibrate,
+     .run = [](LauncherService &s,
+               const Request &) { return s.motion.calibrate(s.game.running()); }},
+    {.name = Cmd::ResetMotion,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.motion.reset();
+             return QString();
+         },
+     .needsSettings = true},
+
+    // Saves and backups.
+    {.name = Cmd::ImportSave,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.saves.importSave(r.text(Arg::Path)); },
+     .members = {{{Arg::Path, Kind::Text}}},
+     .whileRunning = ClosedForSaves,
+     .rescans = true},
+    {.name = Cmd::ExportSave,
+     .run =
+         [](LauncherService &s, const Request &r) {
+             return s.saves.exportSave(r.text(Arg::Path), r.flag(Arg::Folder));
+         },
+     .members = {{{Arg::Path, Kind::Text}, {Arg::Folder, Kind::Flag}}},
+     .whileRunning = ClosedForSaves,
+     .rescans = true},
+    {.name = Cmd::CreateBackup,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.saves.createBackup(r.text(Arg::Label)); },
+     .members = {{{Arg::Label, Kind::Text}}},
+     .whileRunning = ClosedForSaves,
+     .rescans = true},
+    {.name = Cmd::RestoreBackup,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.saves.restoreBackup(r.text(Arg::Name)); },
+     .members = {{{Arg::Name, Kind::Text}}},
+     .whileRunning = ClosedForSaves,
+     .rescans = true},
+    {.name = Cmd::DeleteBackup,
+     .run = [](LauncherService &s,
+               const Request &r) { return s.saves.deleteBackup(r.text(Arg::Name)); },
+     .members = {{{Arg::Name, Kind::Text}}},
+     .whileRunning = ClosedForSaves,
+     .rescans = true},
+
+    // Diagnostics.
+    {.name = Cmd::Refresh,
+     .run =
+         [](LauncherService &s, const Request &) {
+             s.diagnostics.refresh();
+             return QString();
+         },
+     .whileRunning = ClosedForRefresh,
+     .rescans = true},
+};
 
 LauncherService::LauncherService(const QString &root)
     : root(root), settings(root), bindings(settings),
       motion(settings, demoControllerWanted(root), controllers), saves(root), game(root),
-      diagnostics(game.executable()), language(readLanguage(root))
+      diagnostics(game.executable()),
+      language(Launcher::ReadLanguage(QFile::encodeName(userFolder(root)).toStdString()))
 {
     diagnostics.refresh();
     controllers.onInput = [this](const QString &input, bool active) {
@@ -66,34 +283,53 @@ LauncherService::LauncherService(const QString &root)
     };
 }
 
+const LauncherService::Files &LauncherService::files()
+{
+    // The game writes its save as it closes.
+    const bool running = game.running();
+    if (running != knownRunning) {
+        knownRunning = running;
+        knownAge.invalidate();
+    }
+    if (knownAge.isValid() && knownAge.elapsed() < FilesMaximumAgeMs)
+        return known;
+    known.saveFound = saves.found();
+    known.backups = saves.backups();
+    known.installed = game.installed();
+    known.installationError = game.installationError();
+    known.setupAvailable = game.setupAvailable();
+    knownAge.start();
+    return known;
+}
+
 QJsonObject LauncherService::state()
 {
-    const bool running = game.running();
+    const Files &seen = files();
     return {
-        {"running", running},
-        {"saveFound", saves.found()},
-        {"lang", language},
-        {"config", settings.config()},
-        {"dirty", settings.dirty()},
-        {"settingsError", settings.error()},
-        {"verified", game.verified()},
-        {"installed", game.installed()},
-        {"installationError", game.installationError()},
-        {"dataStatus", game.dataStatus()},
-        {"gameStatus", game.gameStatus()},
-        {"saveImportStatus", saves.status()},
-        {"data", game.dataFolder()},
-        {"setupAvailable", game.setupAvailable()},
-        {"bindings", bindings.rows()},
-        {"saves", saves.folder()},
-        {"backups", saves.backups()},
-        {"build", Diagnostics::buildRecord()},
-        {"runtime", diagnostics.runtime()},
-        {"match", diagnostics.match()},
-        {"buildError", diagnostics.error()},
-        {"checking", diagnostics.checking()},
-        {"executable", game.executable()},
-        {"settings", settings.path()},
+        {State::Running, game.running()},
+        {State::SaveFound, seen.saveFound},
+        {State::Lang, language},
+        {State::Config, settings.config()},
+        {State::Dirty, settings.dirty()},
+        {State::SettingsError, settings.error()},
+        {State::Verified, game.verified()},
+        {State::Installed, seen.installed},
+        {State::InstallationError, seen.installationError},
+        {State::DataStatus, game.dataStatus()},
+        {State::GameStatus, game.gameStatus()},
+        {State::SaveImportStatus, saves.status()},
+        {State::Data, game.dataFolder()},
+        {State::SetupAvailable, seen.setupAvailable},
+        {State::Bindings, bindings.rows()},
+        {State::Saves, saves.folder()},
+        {State::Backups, seen.backups},
+        {State::Build, Protocol::buildRecord()},
+        {State::Runtime, diagnostics.runtime()},
+        {State::Match, diagnostics.match()},
+        {State::BuildError, diagnostics.error()},
+        {State::Checking, diagnostics.checking()},
+        {State::Executable, game.executable()},
+        {State::Settings, settings.path()},
     };
 }
 
@@ -101,7 +337,7 @@ QJsonObject LauncherService::input()
 {
     // Presses from before the window lost the focus are not replayed when it comes back.
     const QStringList nav = controllers.takeNavigation();
-    QJsonObject input{{"nav", focused ? QJsonArray::fromStringList(nav) : QJsonArray()}};
+    QJsonObject input{{Input::Nav, focused ? QJsonArray::fromStringList(nav) : QJsonArray()}};
     bindings.fill(input);
     motion.fill(input, game.running());
     return input;
@@ -112,221 +348,71 @@ QByteArray LauncherService::handle(const QByteArray &line)
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(line, &parsed);
     const QJsonObject request = document.object();
-    const QJsonValue name = request.value("cmd");
+    const QJsonValue name = request.value(Arg::Cmd);
     QJsonObject reply;
     if (parsed.error != QJsonParseError::NoError || !document.isObject() || !name.isString()) {
-        reply = {{"cmd", name.isString() ? name : QJsonValue(QString())},
-                 {"error", QStringLiteral("Malformed request")}};
+        reply = {{Reply::Cmd, name.isString() ? name : QJsonValue(QString())},
+                 {Reply::Error, QStringLiteral("Malformed request")}};
         return QJsonDocument(reply).toJson(QJsonDocument::Compact);
     }
 
     const QString cmd = name.toString();
-    focused = request.value("focused").toBool();
-    const QString error = dispatch(cmd, request);
-    reply.insert("cmd", cmd);
+    focused = request.value(Arg::Focused).toBool();
+    const Command *command = nullptr;
+    for (const Command &candidate : Commands)
+        if (cmd == QLatin1String(candidate.name))
+            command = &candidate;
+    const QString error =
+        command ? run(*command, Request(request)) : QStringLiteral("Unknown command: %1").arg(cmd);
+    reply.insert(Reply::Cmd, cmd);
     if (!error.isEmpty()) {
-        reply.insert("error", error);
+        reply.insert(Reply::Error, error);
     } else {
-        reply.insert("input", input());
+        reply.insert(Reply::Input, input());
         const QJsonObject now = state();
-        if (cmd == QLatin1String("hello") || now != lastState) {
-            reply.insert("state", now);
+        if (cmd == QLatin1String(Cmd::Hello) || now != lastState) {
+            reply.insert(Reply::State, now);
             lastState = now;
         }
     }
     return QJsonDocument(reply).toJson(QJsonDocument::Compact);
 }
 
-// Actions that replace files or change the installation wait until the game has closed.
-QString LauncherService::whileIdle() const
+QString LauncherService::run(const Command &command, const Request &request)
 {
-    return game.running() ? QStringLiteral("Game is running") : QString();
+    for (const Member &member : command.members)
+        if (member.name && !fits(request.value(member.name), member.kind))
+            return invalid(member.name);
+    if (command.whileRunning && game.running())
+        return QString::fromLatin1(command.whileRunning);
+    if (command.needsSettings && !settings.error().isEmpty())
+        return SettingsAttention;
+    const QString error = command.run(*this, request);
+    if (command.rescans)
+        knownAge.invalidate();
+    return error;
 }
 
-QString LauncherService::dispatch(const QString &cmd, const QJsonObject &request)
+QString LauncherService::save()
 {
-    const auto text = [&](const char *member, QString *out) {
-        const QJsonValue value = request.value(QLatin1String(member));
-        *out = value.toString();
-        return value.isString();
-    };
-    const auto flag = [&](const char *member, bool *out) {
-        const QJsonValue value = request.value(QLatin1String(member));
-        *out = value.toBool();
-        return value.isBool();
-    };
-    const auto whole = [&](const char *member, int *out) {
-        const QJsonValue value = request.value(QLatin1String(member));
-        *out = value.toInt();
-        return value.isDouble() && value.toDouble() == *out;
-    };
-
-    if (cmd == QLatin1String("hello") || cmd == QLatin1String("poll"))
+    if (!settings.dirty() && QFileInfo::exists(settings.path()))
         return {};
-    if (cmd == QLatin1String("quit")) {
-        shutdown(request.value("discard").toBool());
-        return {};
-    }
-
-    // Settings and language.
-    if (cmd == QLatin1String("change")) {
-        QString key;
-        if (!text("key", &key))
-            return invalid("key");
-        if (!request.contains(QLatin1String("value")))
-            return invalid("value");
-        if (!settings.error().isEmpty())
-            return SettingsAttention;
-        return settings.change(key, request.value("value"));
-    }
-    if (cmd == QLatin1String("save")) {
-        if (!settings.error().isEmpty())
-            return SettingsAttention;
-        if (!settings.dirty() && QFileInfo::exists(settings.path()))
-            return {};
-        QString why;
-        if (!settings.save(&why)) {
-            qWarning("tobble-launcher: could not save settings: %s", qPrintable(why));
-            return QStringLiteral("Could not save settings");
-        }
-        return {};
-    }
-    if (cmd == QLatin1String("reload")) {
-        bindings.cancel();
-        settings.load();
-        return {};
-    }
-    if (cmd == QLatin1String("lang"))
-        return changeLanguage(request.value("value"));
-
-    // Game data, installation and the game.
-    if (cmd == QLatin1String("data")) {
-        QString path;
-        if (!text("path", &path))
-            return invalid("path");
-        if (game.running())
-            return QStringLiteral("Close the game before updating the installation.");
-        return game.chooseData(path);
-    }
-    if (cmd == QLatin1String("verify")) {
-        game.verify();
-        return {};
-    }
-    if (cmd == QLatin1String("setup"))
-        return game.startSetup();
-    if (cmd == QLatin1String("play"))
-        return play();
-
-    // Bindings and capture.
-    if (cmd == QLatin1String("bind") || cmd == QLatin1String("clear")) {
-        int action = 0;
-        bool keyboard = false;
-        if (!whole("action", &action))
-            return invalid("action");
-        if (!flag("keyboard", &keyboard))
-            return invalid("keyboard");
-        return cmd == QLatin1String("bind") ? bindings.bind(action, keyboard)
-                                            : bindings.clear(action, keyboard);
-    }
-    if (cmd == QLatin1String("key")) {
-        QString key;
-        bool down = false;
-        if (!text("key", &key) || key.isEmpty())
-            return invalid("key");
-        if (!flag("down", &down))
-            return invalid("down");
-        return bindings.key(key, down);
-    }
-    if (cmd == QLatin1String("escape"))
-        return bindings.escape();
-    if (cmd == QLatin1String("swap"))
-        return bindings.swap();
-    if (cmd == QLatin1String("cancel")) {
-        bindings.cancel();
-        return {};
-    }
-    if (cmd == QLatin1String("resetControls")) {
-        if (!settings.error().isEmpty())
-            return SettingsAttention;
-        bindings.reset();
-        return {};
-    }
-
-    // Controllers and motion.
-    if (cmd == QLatin1String("pad")) {
-        int id = 0;
-        if (!whole("id", &id))
-            return invalid("id");
-        return motion.select(id);
-    }
-    if (cmd == QLatin1String("recenter"))
-        return motion.recenter();
-    if (cmd == QLatin1String("calibrate"))
-        return motion.calibrate(game.running());
-    if (cmd == QLatin1String("resetMotion")) {
-        if (!settings.error().isEmpty())
-            return SettingsAttention;
-        motion.reset();
-        return {};
-    }
-
-    // Saves and backups.
-    if (cmd == QLatin1String("importSave")) {
-        QString path;
-        if (!text("path", &path))
-            return invalid("path");
-        if (QString busy = whileIdle(); !busy.isEmpty())
-            return busy;
-        return saves.importSave(path);
-    }
-    if (cmd == QLatin1String("exportSave")) {
-        QString path;
-        bool folder = false;
-        if (!text("path", &path))
-            return invalid("path");
-        if (!flag("folder", &folder))
-            return invalid("folder");
-        if (QString busy = whileIdle(); !busy.isEmpty())
-            return busy;
-        return saves.exportSave(path, folder);
-    }
-    if (cmd == QLatin1String("createBackup")) {
-        QString label;
-        if (!text("label", &label))
-            return invalid("label");
-        if (QString busy = whileIdle(); !busy.isEmpty())
-            return busy;
-        return saves.createBackup(label);
-    }
-    if (cmd == QLatin1String("restoreBackup") || cmd == QLatin1String("deleteBackup")) {
-        QString backup;
-        if (!text("name", &backup))
-            return invalid("name");
-        if (QString busy = whileIdle(); !busy.isEmpty())
-            return busy;
-        return cmd == QLatin1String("restoreBackup") ? saves.restoreBackup(backup)
-                                                     : saves.deleteBackup(backup);
-    }
-
-    // Diagnostics.
-    if (cmd == QLatin1String("refresh")) {
-        if (game.running())
-            return QStringLiteral("Refresh build information after the game closes");
-        diagnostics.refresh();
-        return {};
-    }
-
-    return QStringLiteral("Unknown command: %1").arg(cmd);
-}
-
-QString LauncherService::changeLanguage(const QJsonValue &value)
-{
-    const int index = value.toInt(-1);
-    if (!value.isDouble() || value.toDouble() != index || index < 0 || index > 2)
-        return invalid("value");
     QString why;
-    if (!writeAtomically(QDir(root).filePath(QStringLiteral("local/user/launcher-language.txt")),
-                         QByteArray(LanguageCodes[index]) + '\n', &why)) {
+    if (!settings.save(&why)) {
+        qWarning("tobble-launcher: could not save settings: %s", qPrintable(why));
+        return QStringLiteral("Could not save settings");
+    }
+    return {};
+}
+
+QString LauncherService::changeLanguage(int index)
+{
+    if (index < 0 || index >= LanguageCount)
+        return invalid(Arg::Value);
+    QString why;
+    if (!writeAtomically(
+            QDir(userFolder(root)).filePath(QLatin1String(LanguageFile)),
+            QByteArray(LanguageCodes[index].data(), LanguageCodes[index].size()) + '\n', &why)) {
         qWarning("tobble-launcher: could not save the language: %s", qPrintable(why));
         return QStringLiteral("Could not save the language preference.");
     }

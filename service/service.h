@@ -8,6 +8,8 @@
 #include "saves.h"
 #include "settings.h"
 
+#include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -37,11 +39,32 @@ public:
     // The game controllers, for tests that drive them in-process.
     Controllers &gamepads() { return controllers; }
 
+    // How old the state read from files (saves, backups, the installed game) may get before a
+    // poll reads it again. Commands that write those files, or ask to look again, read it at
+    // once.
+    static constexpr qint64 FilesMaximumAgeMs = 1000;
+
+    struct Command;
+    class Request;
+
 private:
-    QString dispatch(const QString &cmd, const QJsonObject &request);
-    QString changeLanguage(const QJsonValue &value);
+    // What the state shows of files that the player or the game may change behind our back.
+    struct Files
+    {
+        bool saveFound = false;
+        QJsonArray backups;
+        bool installed = false;
+        QString installationError;
+        bool setupAvailable = false;
+    };
+    const Files &files();
+
+    QString run(const Command &command, const Request &request);
+    QString save();
+    QString changeLanguage(int index);
     QString play();
-    QString whileIdle() const;
+
+    static const Command Commands[];
 
     QString root;
     Settings settings;
@@ -56,9 +79,9 @@ private:
     bool focused = false;
     QJsonObject lastState;
     bool quitting = false;
+    Files known;
+    QElapsedTimer knownAge; // invalid until the first read, and after a command that wrote files
+    bool knownRunning = false;
 };
-
-// The launcher language file's three codes, by language index.
-int readLanguage(const QString &root);
 
 } // namespace Service

@@ -154,7 +154,85 @@ QString text(std::string_view view)
     return QString::fromUtf8(view.data(), qsizetype(view.size()));
 }
 
+// Configuration: a missing key keeps its default, a number out of range is clamped, a value of
+// the wrong type is a problem the player has to fix (its key goes to `wrong`).
+void readConfig(const toml::table &table, QJsonObject &values, QStringList &wrong)
+{
+    for (const KeyRule &rule : Keys) {
+        const toml::node *node = table.at_path(std::string(rule.section) + "." + rule.name).node();
+        if (!node)
+            continue;
+        QJsonValue stored;
+        bool ok = false;
+        if (rule.kind == Kind::Flag) {
+            if (auto flag = node->value<bool>(); flag && node->is_boolean()) {
+                stored = *flag;
+                ok = true;
+            }
+        } else if (node->is_number()) {
+            ok = accept(rule, *node->value<double>(), &stored);
+        }
+        if (ok)
+            values.insert(QLatin1String(rule.name), stored);
+        else
+            wrong << QStringLiteral("%1.%2").arg(rule.section, rule.name);
+    }
+}
+
+// Bindings: gamepad inputs must be names the launcher knows; keyboard keys are free text that
+// fits the same limit as a captured key.
+void readBindings(const toml::table &table, QStringList &pad, QStringList &keys, QStringList &wrong)
+{
+    for (int i = 0; i < ActionCount; ++i) {
+        const std::string suffix = std::string(".") + ActionKeys[i];
+        if (const toml::node *node = table.at_path("bindings.gamepad" + suffix).node()) {
+            const auto name = node->value<std::string_view>();
+            if (name && (name->empty() || isGamepadInput(text(*name))))
+                pad[i] = text(*name);
+            else
+                wrong << QStringLiteral("bindings.gamepad.%1").arg(ActionKeys[i]);
+        }
+        if (const toml::node *node = table.at_path("bindings.keyboard" + suffix).node()) {
+            const auto name = node->value<std::string_view>();
+            if (name && Settings::keyNameFits(text(*name)))
+                keys[i] = text(*name);
+            else
+                wrong << QStringLiteral("bindings.keyboard.%1").arg(ActionKeys[i]);
+        }
+    }
+}
+
+// Calibrations: one table of numbers per controller model.
+void readCalibrations(const toml::table &table, QJsonObject &calibration, QStringList &wrong)
+{
+    const toml::table *models = table["calibration"].as_table();
+    if (!models)
+        return;
+    for (const auto &[model, node] : *models) {
+        const toml::table *numbers = node.as_table();
+        QJsonObject record;
+        bool ok = numbers != nullptr;
+        if (numbers)
+            for (const auto &[name, value] : *numbers) {
+                if (!value.is_number()) {
+                    ok = false;
+                    break;
+                }
+                record.insert(text(name.str()), *value.value<double>());
+            }
+        if (ok)
+            calibration.insert(text(model.str()), record);
+        else
+            wrong << QStringLiteral("calibration.%1").arg(text(model.str()));
+    }
+}
+
 } // namespace
+
+bool Settings::keyNameFits(const QString &name)
+{
+    return name.toUtf8().size() <= MaximumKeyName;
+}
 
 Settings::Settings(const QString &root)
     : file(QDir(root).filePath(QStringLiteral("local/user/settings.toml")))
@@ -167,9 +245,37 @@ void Settings::setDefaults()
     values = {};
     for (const KeyRule &rule : Keys)
         values.insert(QLatin1String(rule.name), fallbackValue(rule));
-    gamepad = defaultGamepad();
-    keyboard = defaultKeyboard();
+    pad = defaultGamepad();
+    keys = defaultKeyboard();
     calibration = {};
+}
+
+void Settings::bind(bool keyboardColumn, int action, const QString &input)
+{
+    QStringList &list = keyboardColumn ? keys : pad;
+    if (action < 0 || action >= list.size() || list.at(action) == input)
+        return;
+    list[action] = input;
+    unsaved = true;
+}
+
+void Settings::resetBindings()
+{
+    const QStringList defaultPad = defaultGamepad();
+    const QStringList defaultKeys = defaultKeyboard();
+    if (pad == defaultPad && keys == defaultKeys)
+        return;
+    pad = defaultPad;
+    keys = defaultKeys;
+    unsaved = true;
+}
+
+void Settings::calibrate(const QString &model, const QJsonObject &record)
+{
+    if (calibration.value(model) == record)
+        return;
+    calibration.insert(model, record);
+    unsaved = true;
 }
 
 QString Settings::change(const QString &key, const QJsonValue &value)
@@ -232,69 +338,10 @@ void Settings::load()
     }
     const toml::table &table = parsed.table();
 
-    // Configuration: a missing key keeps its default, a number out of range is clamped, a value
-    // of the wrong type is a problem the player has to fix.
     QStringList wrong;
-    for (const KeyRule &rule : Keys) {
-        const toml::node *node = table.at_path(std::string(rule.section) + "." + rule.name).node();
-        if (!node)
-            continue;
-        QJsonValue stored;
-        bool ok = false;
-        if (rule.kind == Kind::Flag) {
-            if (auto flag = node->value<bool>(); flag && node->is_boolean()) {
-                stored = *flag;
-                ok = true;
-            }
-        } else if (node->is_number()) {
-            ok = accept(rule, *node->value<double>(), &stored);
-        }
-        if (ok)
-            values.insert(QLatin1String(rule.name), stored);
-        else
-            wrong << QStringLiteral("%1.%2").arg(rule.section, rule.name);
-    }
-
-    // Bindings: gamepad inputs must be names the launcher knows; keyboard keys are free text.
-    for (int i = 0; i < ActionCount; ++i) {
-        const std::string suffix = std::string(".") + ActionKeys[i];
-        if (const toml::node *pad = table.at_path("bindings.gamepad" + suffix).node()) {
-            const auto name = pad->value<std::string_view>();
-            if (name && (name->empty() || isGamepadInput(text(*name))))
-                gamepad[i] = text(*name);
-            else
-                wrong << QStringLiteral("bindings.gamepad.%1").arg(ActionKeys[i]);
-        }
-        if (const toml::node *key = table.at_path("bindings.keyboard" + suffix).node()) {
-            const auto name = key->value<std::string_view>();
-            if (name && name->size() <= 40)
-                keyboard[i] = text(*name);
-            else
-                wrong << QStringLiteral("bindings.keyboard.%1").arg(ActionKeys[i]);
-        }
-    }
-
-    // Calibrations: one table of numbers per controller model.
-    if (const toml::table *models = table["calibration"].as_table()) {
-        for (const auto &[model, node] : *models) {
-            const toml::table *numbers = node.as_table();
-            QJsonObject record;
-            bool ok = numbers != nullptr;
-            if (numbers)
-                for (const auto &[name, value] : *numbers) {
-                    if (!value.is_number()) {
-                        ok = false;
-                        break;
-                    }
-                    record.insert(text(name.str()), *value.value<double>());
-                }
-            if (ok)
-                calibration.insert(text(model.str()), record);
-            else
-                wrong << QStringLiteral("calibration.%1").arg(text(model.str()));
-        }
-    }
-
+    readConfig(table, values, wrong);
+    readBindings(table, pad, keys, wrong);
+    readCalibrations(table, calibration, wrong);
     if (!wrong.isEmpty()) {
         setDefaults();
         problem = QStringLiteral("settings.toml: invalid value for %1").arg(wrong.join(", "));
@@ -335,7 +382,7 @@ bool Settings::save(QString *error)
     }
     for (const QString &column : {QStringLiteral("gamepad"), QStringLiteral("keyboard")}) {
         out += "\n[bindings." + column.toUtf8() + "]\n";
-        const QStringList &list = column == QLatin1String("gamepad") ? gamepad : keyboard;
+        const QStringList &list = column == QLatin1String("gamepad") ? pad : keys;
         for (int i = 0; i < ActionCount; ++i)
             out += QByteArray(ActionKeys[i]) + " = " + tomlString(list.value(i)) + '\n';
     }

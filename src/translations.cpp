@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <string_view>
 
@@ -497,36 +496,3 @@ QString status(const QString &text)
 }
 
 } // namespace Quilt
-
-namespace Launcher {
-
-int ReadLanguage(const std::filesystem::path &directory)
-{
-    constexpr std::streamsize limit = 16;
-    constexpr int english = 1;
-
-    std::ifstream file(directory / "launcher-language.txt", std::ios::binary);
-    char buffer[limit];
-    file.read(buffer, limit);
-    const std::streamsize count = file.gcount();
-    // A file of 16 bytes or more is not a language file; neither is an empty or unreadable one.
-    if (!file.eof() || file.bad() || count <= 0)
-        return english;
-
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    std::streamsize first = 0;
-    std::streamsize last = count;
-    while (first < last && blank(buffer[first]))
-        ++first;
-    while (last > first && blank(buffer[last - 1]))
-        --last;
-    const std::string_view text(buffer + first, std::size_t(last - first));
-
-    if (text == "zh-CN")
-        return 0;
-    if (text == "es")
-        return 2;
-    return english;
-}
-
-} // namespace Launcher

@@ -1,8 +1,9 @@
 // The built-in message catalogue and the launcher's language.
 #pragma once
 
+#include "languages.h" // Launcher::ReadLanguage, shared with the service
+
 #include <QString>
-#include <filesystem>
 #include <span>
 
 namespace Quilt {
@@ -31,8 +32,3 @@ QString keyLabel(const QString &name);
 std::span<const Message> keyLabels();
 
 } // namespace Quilt
-
-namespace Launcher {
-// Language index stored in "launcher-language.txt" in the given directory; English when unsure.
-int ReadLanguage(const std::filesystem::path &directory);
-} // namespace Launcher
