@@ -1,115 +1,112 @@
 #pragma once
 
+#include <QLatin1StringView>
+
 // The names of the launcher's channel to its service: one JSON request per line in, one reply
 // per line out. Both sides spell every name from here.
 namespace Protocol {
 
 // Request "cmd" values.
 namespace Cmd {
-inline constexpr char Hello[] = "hello";
-inline constexpr char Poll[] = "poll";
-inline constexpr char Quit[] = "quit";
-inline constexpr char Change[] = "change";
-inline constexpr char Save[] = "save";
-inline constexpr char Reload[] = "reload";
-inline constexpr char Lang[] = "lang";
-inline constexpr char Data[] = "data";
-inline constexpr char Verify[] = "verify";
-inline constexpr char Setup[] = "setup";
-inline constexpr char Play[] = "play";
-inline constexpr char Bind[] = "bind";
-inline constexpr char Clear[] = "clear";
-inline constexpr char Key[] = "key";
-inline constexpr char Escape[] = "escape";
-inline constexpr char Swap[] = "swap";
-inline constexpr char Cancel[] = "cancel";
-inline constexpr char ResetControls[] = "resetControls";
-inline constexpr char Pad[] = "pad";
-inline constexpr char Recenter[] = "recenter";
-inline constexpr char Calibrate[] = "calibrate";
-inline constexpr char ResetMotion[] = "resetMotion";
-inline constexpr char ImportSave[] = "importSave";
-inline constexpr char ExportSave[] = "exportSave";
-inline constexpr char CreateBackup[] = "createBackup";
-inline constexpr char RestoreBackup[] = "restoreBackup";
-inline constexpr char DeleteBackup[] = "deleteBackup";
-inline constexpr char Refresh[] = "refresh";
+inline constexpr QLatin1StringView hello{"hello"};
+inline constexpr QLatin1StringView poll{"poll"};
+inline constexpr QLatin1StringView quit{"quit"};
+inline constexpr QLatin1StringView change{"change"};
+inline constexpr QLatin1StringView save{"save"};
+inline constexpr QLatin1StringView reload{"reload"};
+inline constexpr QLatin1StringView lang{"lang"};
+inline constexpr QLatin1StringView data{"data"};
+inline constexpr QLatin1StringView verify{"verify"};
+inline constexpr QLatin1StringView setup{"setup"};
+inline constexpr QLatin1StringView play{"play"};
+inline constexpr QLatin1StringView bind{"bind"};
+inline constexpr QLatin1StringView clear{"clear"};
+inline constexpr QLatin1StringView key{"key"};
+inline constexpr QLatin1StringView escape{"escape"};
+inline constexpr QLatin1StringView swap{"swap"};
+inline constexpr QLatin1StringView cancel{"cancel"};
+inline constexpr QLatin1StringView resetControls{"resetControls"};
+inline constexpr QLatin1StringView pad{"pad"};
+inline constexpr QLatin1StringView recenter{"recenter"};
+inline constexpr QLatin1StringView calibrate{"calibrate"};
+inline constexpr QLatin1StringView resetMotion{"resetMotion"};
+inline constexpr QLatin1StringView importSave{"importSave"};
+inline constexpr QLatin1StringView exportSave{"exportSave"};
+inline constexpr QLatin1StringView createBackup{"createBackup"};
+inline constexpr QLatin1StringView restoreBackup{"restoreBackup"};
+inline constexpr QLatin1StringView deleteBackup{"deleteBackup"};
+inline constexpr QLatin1StringView refresh{"refresh"};
 } // namespace Cmd
 
-// Members of a request, besides "cmd".
+// Members of a request.
 namespace Arg {
-inline constexpr char Cmd[] = "cmd";
-inline constexpr char Focused[] = "focused";
-inline constexpr char Controls[] = "controls";
-inline constexpr char Discard[] = "discard";
-inline constexpr char Key[] = "key";
-inline constexpr char Value[] = "value";
-inline constexpr char Path[] = "path";
-inline constexpr char Action[] = "action";
-inline constexpr char Keyboard[] = "keyboard";
-inline constexpr char Down[] = "down";
-inline constexpr char Id[] = "id";
-inline constexpr char Folder[] = "folder";
-inline constexpr char Label[] = "label";
-inline constexpr char Name[] = "name";
+inline constexpr QLatin1StringView cmd{"cmd"};
+inline constexpr QLatin1StringView focused{"focused"};
+inline constexpr QLatin1StringView controls{"controls"};
+inline constexpr QLatin1StringView discard{"discard"};
+inline constexpr QLatin1StringView key{"key"};
+inline constexpr QLatin1StringView value{"value"};
+inline constexpr QLatin1StringView path{"path"};
+inline constexpr QLatin1StringView action{"action"};
+inline constexpr QLatin1StringView keyboard{"keyboard"};
+inline constexpr QLatin1StringView down{"down"};
+inline constexpr QLatin1StringView id{"id"};
+inline constexpr QLatin1StringView folder{"folder"};
+inline constexpr QLatin1StringView label{"label"};
+inline constexpr QLatin1StringView name{"name"};
 } // namespace Arg
 
-// Members of a reply.
-namespace Reply {
-inline constexpr char Cmd[] = "cmd";
-inline constexpr char Error[] = "error";
-inline constexpr char Input[] = "input";
-inline constexpr char State[] = "state";
-} // namespace Reply
-
-// Members of "state".
-namespace State {
-inline constexpr char Running[] = "running";
-inline constexpr char SaveFound[] = "saveFound";
-inline constexpr char Lang[] = "lang";
-inline constexpr char Config[] = "config";
-inline constexpr char Dirty[] = "dirty";
-inline constexpr char SettingsError[] = "settingsError";
-inline constexpr char Verified[] = "verified";
-inline constexpr char Installed[] = "installed";
-inline constexpr char InstallationError[] = "installationError";
-inline constexpr char DataStatus[] = "dataStatus";
-inline constexpr char GameStatus[] = "gameStatus";
-inline constexpr char SaveImportStatus[] = "saveImportStatus";
-inline constexpr char Data[] = "data";
-inline constexpr char SetupAvailable[] = "setupAvailable";
-inline constexpr char Bindings[] = "bindings";
-inline constexpr char Saves[] = "saves";
-inline constexpr char Backups[] = "backups";
-inline constexpr char Build[] = "build";
-inline constexpr char Runtime[] = "runtime";
-inline constexpr char Match[] = "match";
-inline constexpr char BuildError[] = "buildError";
-inline constexpr char Checking[] = "checking";
-inline constexpr char Executable[] = "executable";
-inline constexpr char Settings[] = "settings";
-} // namespace State
-
-// Members of "input".
-namespace Input {
-inline constexpr char Nav[] = "nav";
-inline constexpr char Phase[] = "phase";
-inline constexpr char Release[] = "release";
-inline constexpr char KeyboardCapture[] = "keyboardCapture";
-inline constexpr char Message[] = "message";
-inline constexpr char Devices[] = "devices";
-inline constexpr char Selected[] = "selected";
-inline constexpr char Gyro[] = "gyro";
-inline constexpr char Accel[] = "accel";
-inline constexpr char PreviewPaused[] = "previewPaused";
-inline constexpr char X[] = "x";
-inline constexpr char Y[] = "y";
-inline constexpr char TiltAngle[] = "tiltAngle";
-inline constexpr char Calibrating[] = "calibrating";
-inline constexpr char MotionMessage[] = "motionMessage";
-} // namespace Input
+// Members of a reply and of the objects it carries.
+namespace Key {
+// Reply
+inline constexpr QLatin1StringView cmd{"cmd"};
+inline constexpr QLatin1StringView error{"error"};
+inline constexpr QLatin1StringView state{"state"};
+inline constexpr QLatin1StringView input{"input"};
+// State
+inline constexpr QLatin1StringView config{"config"};
+inline constexpr QLatin1StringView running{"running"};
+inline constexpr QLatin1StringView saveFound{"saveFound"};
+inline constexpr QLatin1StringView lang{"lang"};
+inline constexpr QLatin1StringView dirty{"dirty"};
+inline constexpr QLatin1StringView settingsError{"settingsError"};
+inline constexpr QLatin1StringView verified{"verified"};
+inline constexpr QLatin1StringView installed{"installed"};
+inline constexpr QLatin1StringView installationError{"installationError"};
+inline constexpr QLatin1StringView dataStatus{"dataStatus"};
+inline constexpr QLatin1StringView gameStatus{"gameStatus"};
+inline constexpr QLatin1StringView saveImportStatus{"saveImportStatus"};
+inline constexpr QLatin1StringView data{"data"};
+inline constexpr QLatin1StringView setupAvailable{"setupAvailable"};
+inline constexpr QLatin1StringView bindings{"bindings"};
+inline constexpr QLatin1StringView saves{"saves"};
+inline constexpr QLatin1StringView backups{"backups"};
+inline constexpr QLatin1StringView build{"build"};
+inline constexpr QLatin1StringView runtime{"runtime"};
+inline constexpr QLatin1StringView match{"match"};
+inline constexpr QLatin1StringView buildError{"buildError"};
+inline constexpr QLatin1StringView checking{"checking"};
+inline constexpr QLatin1StringView executable{"executable"};
+inline constexpr QLatin1StringView settings{"settings"};
+// Input
+inline constexpr QLatin1StringView nav{"nav"};
+inline constexpr QLatin1StringView phase{"phase"};
+inline constexpr QLatin1StringView release{"release"};
+inline constexpr QLatin1StringView keyboardCapture{"keyboardCapture"};
+inline constexpr QLatin1StringView message{"message"};
+inline constexpr QLatin1StringView devices{"devices"};
+inline constexpr QLatin1StringView selected{"selected"};
+inline constexpr QLatin1StringView gyro{"gyro"};
+inline constexpr QLatin1StringView accel{"accel"};
+inline constexpr QLatin1StringView previewPaused{"previewPaused"};
+inline constexpr QLatin1StringView x{"x"};
+inline constexpr QLatin1StringView y{"y"};
+inline constexpr QLatin1StringView tiltAngle{"tiltAngle"};
+inline constexpr QLatin1StringView calibrating{"calibrating"};
+inline constexpr QLatin1StringView motionMessage{"motionMessage"};
+} // namespace Key
 
 // Capture phases in "phase".
-enum class Phase { Idle = 0, Waiting = 1, Releasing = 2, Conflict = 3 };
+enum class Phase : int { Idle = 0, Waiting = 1, Releasing = 2, Conflict = 3 };
 
 } // namespace Protocol

@@ -22,9 +22,9 @@ namespace {
 const QString SettingsAttention =
     QStringLiteral("Settings need attention. Open Diagnostics to fix them.");
 
-QString invalid(const char *member)
+QString invalid(QLatin1StringView member)
 {
-    return QStringLiteral("Missing or invalid \"%1\"").arg(QLatin1String(member));
+    return QStringLiteral("Missing or invalid \"%1\"").arg(member);
 }
 
 bool demoControllerWanted(const QString &root)
@@ -49,7 +49,7 @@ enum class Kind {
 
 struct Member
 {
-    const char *name = nullptr;
+    QLatin1StringView name;
     Kind kind = Kind::Present;
 };
 
@@ -78,10 +78,10 @@ class LauncherService::Request
 public:
     explicit Request(const QJsonObject &json) : json(json) {}
 
-    QJsonValue value(const char *member) const { return json.value(QLatin1String(member)); }
-    QString text(const char *member) const { return value(member).toString(); }
-    bool flag(const char *member) const { return value(member).toBool(); }
-    int whole(const char *member) const { return value(member).toInt(); }
+    QJsonValue value(QLatin1StringView member) const { return json.value(member); }
+    QString text(QLatin1StringView member) const { return value(member).toString(); }
+    bool flag(QLatin1StringView member) const { return value(member).toBool(); }
+    int whole(QLatin1StringView member) const { return value(member).toInt(); }
 
 private:
     const QJsonObject &json;
@@ -91,7 +91,7 @@ private:
 // the order of the fields: members, then the game, then the settings file.
 struct LauncherService::Command
 {
-    const char *name;
+    QLatin1StringView name;
     QString (*run)(LauncherService &, const Request &);
     std::array<Member, 2> members = {};
     // Refused with this text while the game runs (it owns the files the command would touch).
@@ -111,29 +111,29 @@ constexpr char ClosedForRefresh[] = "Refresh build information after the game cl
 } // namespace
 
 const LauncherService::Command LauncherService::Commands[] = {
-    {.name = Cmd::Hello,
+    {.name = Cmd::hello,
      .run = [](LauncherService &, const Request &) { return QString(); },
      .rescans = true},
-    {.name = Cmd::Poll, .run = [](LauncherService &, const Request &) { return QString(); }},
-    {.name = Cmd::Quit,
+    {.name = Cmd::poll, .run = [](LauncherService &, const Request &) { return QString(); }},
+    {.name = Cmd::quit,
      .run =
          [](LauncherService &s, const Request &r) {
-             s.shutdown(r.flag(Arg::Discard)); // a missing "discard" keeps the changes
+             s.shutdown(r.flag(Arg::discard)); // a missing "discard" keeps the changes
              return QString();
          }},
 
     // Settings and language.
-    {.name = Cmd::Change,
+    {.name = Cmd::change,
      .run =
          [](LauncherService &s, const Request &r) {
-             return s.settings.change(r.text(Arg::Key), r.value(Arg::Value));
+             return s.settings.change(r.text(Arg::key), r.value(Arg::value));
          },
-     .members = {{{Arg::Key, Kind::Text}, {Arg::Value, Kind::Present}}},
+     .members = {{{Arg::key, Kind::Text}, {Arg::value, Kind::Present}}},
      .needsSettings = true},
-    {.name = Cmd::Save,
+    {.name = Cmd::save,
      .run = [](LauncherService &s, const Request &) { return s.save(); },
      .needsSettings = true},
-    {.name = Cmd::Reload,
+    {.name = Cmd::reload,
      .run =
          [](LauncherService &s, const Request &) {
              s.bindings.cancel();
@@ -141,58 +141,58 @@ const LauncherService::Command LauncherService::Commands[] = {
              return QString();
          },
      .rescans = true},
-    {.name = Cmd::Lang,
+    {.name = Cmd::lang,
      .run = [](LauncherService &s,
-               const Request &r) { return s.changeLanguage(r.whole(Arg::Value)); },
-     .members = {{{Arg::Value, Kind::Whole}}}},
+               const Request &r) { return s.changeLanguage(r.whole(Arg::value)); },
+     .members = {{{Arg::value, Kind::Whole}}}},
 
     // Game data, installation and the game.
-    {.name = Cmd::Data,
+    {.name = Cmd::data,
      .run = [](LauncherService &s,
-               const Request &r) { return s.game.chooseData(r.text(Arg::Path)); },
-     .members = {{{Arg::Path, Kind::Text}}},
+               const Request &r) { return s.game.chooseData(r.text(Arg::path)); },
+     .members = {{{Arg::path, Kind::Text}}},
      .whileRunning = ClosedForInstall,
      .rescans = true},
-    {.name = Cmd::Verify,
+    {.name = Cmd::verify,
      .run =
          [](LauncherService &s, const Request &) {
              s.game.verify();
              return QString();
          },
      .rescans = true},
-    {.name = Cmd::Setup,
+    {.name = Cmd::setup,
      .run = [](LauncherService &s, const Request &) { return s.game.startSetup(); },
      .rescans = true},
-    {.name = Cmd::Play, .run = [](LauncherService &s, const Request &) { return s.play(); }},
+    {.name = Cmd::play, .run = [](LauncherService &s, const Request &) { return s.play(); }},
 
     // Bindings and capture.
-    {.name = Cmd::Bind,
+    {.name = Cmd::bind,
      .run =
          [](LauncherService &s, const Request &r) {
-             return s.bindings.bind(r.whole(Arg::Action), r.flag(Arg::Keyboard));
+             return s.bindings.bind(r.whole(Arg::action), r.flag(Arg::keyboard));
          },
-     .members = {{{Arg::Action, Kind::Whole}, {Arg::Keyboard, Kind::Flag}}}},
-    {.name = Cmd::Clear,
+     .members = {{{Arg::action, Kind::Whole}, {Arg::keyboard, Kind::Flag}}}},
+    {.name = Cmd::clear,
      .run =
          [](LauncherService &s, const Request &r) {
-             return s.bindings.clear(r.whole(Arg::Action), r.flag(Arg::Keyboard));
+             return s.bindings.clear(r.whole(Arg::action), r.flag(Arg::keyboard));
          },
-     .members = {{{Arg::Action, Kind::Whole}, {Arg::Keyboard, Kind::Flag}}}},
-    {.name = Cmd::Key,
+     .members = {{{Arg::action, Kind::Whole}, {Arg::keyboard, Kind::Flag}}}},
+    {.name = Cmd::key,
      .run = [](LauncherService &s,
-               const Request &r) { return s.bindings.key(r.text(Arg::Key), r.flag(Arg::Down)); },
-     .members = {{{Arg::Key, Kind::Name}, {Arg::Down, Kind::Flag}}}},
-    {.name = Cmd::Escape,
+               const Request &r) { return s.bindings.key(r.text(Arg::key), r.flag(Arg::down)); },
+     .members = {{{Arg::key, Kind::Name}, {Arg::down, Kind::Flag}}}},
+    {.name = Cmd::escape,
      .run = [](LauncherService &s, const Request &) { return s.bindings.escape(); }},
-    {.name = Cmd::Swap,
+    {.name = Cmd::swap,
      .run = [](LauncherService &s, const Request &) { return s.bindings.swap(); }},
-    {.name = Cmd::Cancel,
+    {.name = Cmd::cancel,
      .run =
          [](LauncherService &s, const Request &) {
              s.bindings.cancel();
              return QString();
          }},
-    {.name = Cmd::ResetControls,
+    {.name = Cmd::resetControls,
      .run =
          [](LauncherService &s, const Request &) {
              s.bindings.reset();
@@ -201,15 +201,15 @@ const LauncherService::Command LauncherService::Commands[] = {
      .needsSettings = true},
 
     // Controllers and motion.
-    {.name = Cmd::Pad,
-     .run = [](LauncherService &s, const Request &r) { return s.motion.select(r.whole(Arg::Id)); },
-     .members = {{{Arg::Id, Kind::Whole}}}},
-    {.name = Cmd::Recenter,
+    {.name = Cmd::pad,
+     .run = [](LauncherService &s, const Request &r) { return s.motion.select(r.whole(Arg::id)); },
+     .members = {{{Arg::id, Kind::Whole}}}},
+    {.name = Cmd::recenter,
      .run = [](LauncherService &s, const Request &) { return s.motion.recenter(); }},
-    {.name = Cmd::Calibrate,
+    {.name = Cmd::calibrate,
      .run = [](LauncherService &s,
                const Request &) { return s.motion.calibrate(s.game.running()); }},
-    {.name = Cmd::ResetMotion,
+    {.name = Cmd::resetMotion,
      .run =
          [](LauncherService &s, const Request &) {
              s.motion.reset();
@@ -218,41 +218,41 @@ const LauncherService::Command LauncherService::Commands[] = {
      .needsSettings = true},
 
     // Saves and backups.
-    {.name = Cmd::ImportSave,
+    {.name = Cmd::importSave,
      .run = [](LauncherService &s,
-               const Request &r) { return s.saves.importSave(r.text(Arg::Path)); },
-     .members = {{{Arg::Path, Kind::Text}}},
+               const Request &r) { return s.saves.importSave(r.text(Arg::path)); },
+     .members = {{{Arg::path, Kind::Text}}},
      .whileRunning = ClosedForSaves,
      .rescans = true},
-    {.name = Cmd::ExportSave,
+    {.name = Cmd::exportSave,
      .run =
          [](LauncherService &s, const Request &r) {
-             return s.saves.exportSave(r.text(Arg::Path), r.flag(Arg::Folder));
+             return s.saves.exportSave(r.text(Arg::path), r.flag(Arg::folder));
          },
-     .members = {{{Arg::Path, Kind::Text}, {Arg::Folder, Kind::Flag}}},
+     .members = {{{Arg::path, Kind::Text}, {Arg::folder, Kind::Flag}}},
      .whileRunning = ClosedForSaves,
      .rescans = true},
-    {.name = Cmd::CreateBackup,
+    {.name = Cmd::createBackup,
      .run = [](LauncherService &s,
-               const Request &r) { return s.saves.createBackup(r.text(Arg::Label)); },
-     .members = {{{Arg::Label, Kind::Text}}},
+               const Request &r) { return s.saves.createBackup(r.text(Arg::label)); },
+     .members = {{{Arg::label, Kind::Text}}},
      .whileRunning = ClosedForSaves,
      .rescans = true},
-    {.name = Cmd::RestoreBackup,
+    {.name = Cmd::restoreBackup,
      .run = [](LauncherService &s,
-               const Request &r) { return s.saves.restoreBackup(r.text(Arg::Name)); },
-     .members = {{{Arg::Name, Kind::Text}}},
+               const Request &r) { return s.saves.restoreBackup(r.text(Arg::name)); },
+     .members = {{{Arg::name, Kind::Text}}},
      .whileRunning = ClosedForSaves,
      .rescans = true},
-    {.name = Cmd::DeleteBackup,
+    {.name = Cmd::deleteBackup,
      .run = [](LauncherService &s,
-               const Request &r) { return s.saves.deleteBackup(r.text(Arg::Name)); },
-     .members = {{{Arg::Name, Kind::Text}}},
+               const Request &r) { return s.saves.deleteBackup(r.text(Arg::name)); },
+     .members = {{{Arg::name, Kind::Text}}},
      .whileRunning = ClosedForSaves,
      .rescans = true},
 
     // Diagnostics.
-    {.name = Cmd::Refresh,
+    {.name = Cmd::refresh,
      .run =
          [](LauncherService &s, const Request &) {
              s.diagnostics.refresh();
@@ -306,30 +306,30 @@ QJsonObject LauncherService::state()
 {
     const Files &seen = files();
     return {
-        {State::Running, game.running()},
-        {State::SaveFound, seen.saveFound},
-        {State::Lang, language},
-        {State::Config, settings.config()},
-        {State::Dirty, settings.dirty()},
-        {State::SettingsError, settings.error()},
-        {State::Verified, game.verified()},
-        {State::Installed, seen.installed},
-        {State::InstallationError, seen.installationError},
-        {State::DataStatus, game.dataStatus()},
-        {State::GameStatus, game.gameStatus()},
-        {State::SaveImportStatus, saves.status()},
-        {State::Data, game.dataFolder()},
-        {State::SetupAvailable, seen.setupAvailable},
-        {State::Bindings, bindings.rows()},
-        {State::Saves, saves.folder()},
-        {State::Backups, seen.backups},
-        {State::Build, Protocol::buildRecord()},
-        {State::Runtime, diagnostics.runtime()},
-        {State::Match, diagnostics.match()},
-        {State::BuildError, diagnostics.error()},
-        {State::Checking, diagnostics.checking()},
-        {State::Executable, game.executable()},
-        {State::Settings, settings.path()},
+        {Key::running, game.running()},
+        {Key::saveFound, seen.saveFound},
+        {Key::lang, language},
+        {Key::config, settings.config()},
+        {Key::dirty, settings.dirty()},
+        {Key::settingsError, settings.error()},
+        {Key::verified, game.verified()},
+        {Key::installed, seen.installed},
+        {Key::installationError, seen.installationError},
+        {Key::dataStatus, game.dataStatus()},
+        {Key::gameStatus, game.gameStatus()},
+        {Key::saveImportStatus, saves.status()},
+        {Key::data, game.dataFolder()},
+        {Key::setupAvailable, seen.setupAvailable},
+        {Key::bindings, bindings.rows()},
+        {Key::saves, saves.folder()},
+        {Key::backups, seen.backups},
+        {Key::build, Protocol::buildRecord()},
+        {Key::runtime, diagnostics.runtime()},
+        {Key::match, diagnostics.match()},
+        {Key::buildError, diagnostics.error()},
+        {Key::checking, diagnostics.checking()},
+        {Key::executable, game.executable()},
+        {Key::settings, settings.path()},
     };
 }
 
@@ -337,7 +337,7 @@ QJsonObject LauncherService::input()
 {
     // Presses from before the window lost the focus are not replayed when it comes back.
     const QStringList nav = controllers.takeNavigation();
-    QJsonObject input{{Input::Nav, focused ? QJsonArray::fromStringList(nav) : QJsonArray()}};
+    QJsonObject input{{Key::nav, focused ? QJsonArray::fromStringList(nav) : QJsonArray()}};
     bindings.fill(input);
     motion.fill(input, game.running());
     return input;
@@ -348,30 +348,30 @@ QByteArray LauncherService::handle(const QByteArray &line)
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(line, &parsed);
     const QJsonObject request = document.object();
-    const QJsonValue name = request.value(Arg::Cmd);
+    const QJsonValue name = request.value(Arg::cmd);
     QJsonObject reply;
     if (parsed.error != QJsonParseError::NoError || !document.isObject() || !name.isString()) {
-        reply = {{Reply::Cmd, name.isString() ? name : QJsonValue(QString())},
-                 {Reply::Error, QStringLiteral("Malformed request")}};
+        reply = {{Key::cmd, name.isString() ? name : QJsonValue(QString())},
+                 {Key::error, QStringLiteral("Malformed request")}};
         return QJsonDocument(reply).toJson(QJsonDocument::Compact);
     }
 
     const QString cmd = name.toString();
-    focused = request.value(Arg::Focused).toBool();
+    focused = request.value(Arg::focused).toBool();
     const Command *command = nullptr;
     for (const Command &candidate : Commands)
-        if (cmd == QLatin1String(candidate.name))
+        if (cmd == candidate.name)
             command = &candidate;
     const QString error =
         command ? run(*command, Request(request)) : QStringLiteral("Unknown command: %1").arg(cmd);
-    reply.insert(Reply::Cmd, cmd);
+    reply.insert(Key::cmd, cmd);
     if (!error.isEmpty()) {
-        reply.insert(Reply::Error, error);
+        reply.insert(Key::error, error);
     } else {
-        reply.insert(Reply::Input, input());
+        reply.insert(Key::input, input());
         const QJsonObject now = state();
-        if (cmd == QLatin1String(Cmd::Hello) || now != lastState) {
-            reply.insert(Reply::State, now);
+        if (cmd == Cmd::hello || now != lastState) {
+            reply.insert(Key::state, now);
             lastState = now;
         }
     }
@@ -381,7 +381,7 @@ QByteArray LauncherService::handle(const QByteArray &line)
 QString LauncherService::run(const Command &command, const Request &request)
 {
     for (const Member &member : command.members)
-        if (member.name && !fits(request.value(member.name), member.kind))
+        if (!member.name.isEmpty() && !fits(request.value(member.name), member.kind))
             return invalid(member.name);
     if (command.whileRunning && game.running())
         return QString::fromLatin1(command.whileRunning);
@@ -408,7 +408,7 @@ QString LauncherService::save()
 QString LauncherService::changeLanguage(int index)
 {
     if (index < 0 || index >= LanguageCount)
-        return invalid(Arg::Value);
+        return invalid(Arg::value);
     QString why;
     if (!writeAtomically(
             QDir(userFolder(root)).filePath(QLatin1String(LanguageFile)),

@@ -2,6 +2,8 @@
 // Nothing here touches a widget, so all of it runs without a window.
 #pragma once
 
+#include "protocol.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QLatin1StringView>
@@ -9,55 +11,8 @@
 
 namespace Quilt {
 
-// Member names of replies and of the mirrored objects, as the service writes them.
-namespace Key {
-// Reply
-inline constexpr QLatin1StringView cmd{"cmd"};
-inline constexpr QLatin1StringView error{"error"};
-inline constexpr QLatin1StringView state{"state"};
-inline constexpr QLatin1StringView input{"input"};
-// State
-inline constexpr QLatin1StringView config{"config"};
-inline constexpr QLatin1StringView running{"running"};
-inline constexpr QLatin1StringView saveFound{"saveFound"};
-inline constexpr QLatin1StringView lang{"lang"};
-inline constexpr QLatin1StringView dirty{"dirty"};
-inline constexpr QLatin1StringView settingsError{"settingsError"};
-inline constexpr QLatin1StringView verified{"verified"};
-inline constexpr QLatin1StringView installed{"installed"};
-inline constexpr QLatin1StringView installationError{"installationError"};
-inline constexpr QLatin1StringView dataStatus{"dataStatus"};
-inline constexpr QLatin1StringView gameStatus{"gameStatus"};
-inline constexpr QLatin1StringView saveImportStatus{"saveImportStatus"};
-inline constexpr QLatin1StringView data{"data"};
-inline constexpr QLatin1StringView setupAvailable{"setupAvailable"};
-inline constexpr QLatin1StringView bindings{"bindings"};
-inline constexpr QLatin1StringView saves{"saves"};
-inline constexpr QLatin1StringView backups{"backups"};
-inline constexpr QLatin1StringView build{"build"};
-inline constexpr QLatin1StringView runtime{"runtime"};
-inline constexpr QLatin1StringView match{"match"};
-inline constexpr QLatin1StringView buildError{"buildError"};
-inline constexpr QLatin1StringView checking{"checking"};
-inline constexpr QLatin1StringView executable{"executable"};
-inline constexpr QLatin1StringView settings{"settings"};
-// Input
-inline constexpr QLatin1StringView nav{"nav"};
-inline constexpr QLatin1StringView phase{"phase"};
-inline constexpr QLatin1StringView release{"release"};
-inline constexpr QLatin1StringView keyboardCapture{"keyboardCapture"};
-inline constexpr QLatin1StringView message{"message"};
-inline constexpr QLatin1StringView devices{"devices"};
-inline constexpr QLatin1StringView selected{"selected"};
-inline constexpr QLatin1StringView gyro{"gyro"};
-inline constexpr QLatin1StringView accel{"accel"};
-inline constexpr QLatin1StringView previewPaused{"previewPaused"};
-inline constexpr QLatin1StringView x{"x"};
-inline constexpr QLatin1StringView y{"y"};
-inline constexpr QLatin1StringView tiltAngle{"tiltAngle"};
-inline constexpr QLatin1StringView calibrating{"calibrating"};
-inline constexpr QLatin1StringView motionMessage{"motionMessage"};
-} // namespace Key
+// Member names of replies and of the mirrored objects, spelled once for launcher and service.
+namespace Key = Protocol::Key;
 
 // The launcher's languages; the values are the indices the service and the language file use.
 enum class Language : int { Chinese = 0, English = 1, Spanish = 2 };
