@@ -147,9 +147,12 @@ QString Bindings::clear(int which, bool keyboard)
 
 // A captured input: take it, or open a conflict when another action already has it. A key that
 // is still held must be released before the capture ends, so its release never reaches the
-// launcher's widgets.
-void Bindings::offer(const QString &input, bool pressed)
+// launcher's widgets. A key whose name the settings file could not hold is refused, and the
+// capture goes on waiting for another.
+QString Bindings::offer(const QString &input, bool pressed)
 {
+    if (keyboardColumn && !Settings::keyNameFits(input))
+        return QStringLiteral("This key's name is too long to bind. Press another key.");
     const QStringList &list = column();
     owner = -1;
     for (int i = 0; i < ActionCount; ++i)
@@ -161,11 +164,12 @@ void Bindings::offer(const QString &input, bool pressed)
         phase = Phase::Conflict;
         candidate = input;
         say(QStringLiteral("Already assigned to ") + QLatin1String(ActionNames[owner]));
-        return;
+        return {};
     }
     settings.bind(keyboardColumn, action, input);
     say(QStringLiteral("Binding updated"));
     phase = pressed ? Phase::Releasing : Phase::Idle;
+    return {};
 }
 
 void Bindings::released(const QString &input)
@@ -192,7 +196,7 @@ QString Bindings::key(const QString &name, bool down)
     }
     // Gamepad captures only listen to controllers; keys other than Escape do nothing there.
     if (phase == Phase::Waiting && keyboardColumn)
-        offer(name, true);
+        return offer(name, true);
     return {};
 }
 
@@ -208,8 +212,7 @@ QString Bindings::escape()
 {
     if (phase != Phase::Waiting || !keyboardColumn)
         return QStringLiteral("No keyboard capture is running");
-    offer(QStringLiteral("Escape"), false);
-    return {};
+    return offer(QStringLiteral("Escape"), false);
 }
 
 QString Bindings::swap()

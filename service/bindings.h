@@ -54,7 +54,7 @@ public:
 private:
     void released(const QString &input);
     const QStringList &column() const;
-    void offer(const QString &input, bool pressed);
+    QString offer(const QString &input, bool pressed);
     void finish(const char *text);
     void say(const QString &text);
 

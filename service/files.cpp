@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Service {
@@ -31,6 +33,13 @@ void syncDirectory(const QString &dir)
     }
 }
 
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 } // namespace
 
 bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error)
@@ -40,23 +49,47 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
         *error = QStringLiteral("cannot create %1").arg(info.absolutePath());
         return false;
     }
-    const QString temporary = path + QStringLiteral(".tmp");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = QStringLiteral("%1: %2").arg(temporary, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-        *error = QStringLiteral("%1: %2").arg(temporary, file.errorString());
-        file.close();
-        QFile::remove(temporary);
-        return false;
-    }
-    file.close();
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) !=
-        0) {
+    // A temporary of our own, so that two services on one installation never write into each
+    // other's: each rename puts one complete file in place, and the last one wins.
+    QByteArray temporary = QFile::encodeName(path) + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
         *error = QStringLiteral("%1: %2").arg(path, systemError());
-        QFile::remove(temporary);
+        return false;
+    }
+    const auto fail = [&](const QString &what) {
+        *error = QStringLiteral("%1: %2").arg(what, systemError());
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return false;
+    };
+    // mkstemp makes the file private; the file it replaces keeps its permissions.
+    struct stat old;
+    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0
+                            ? (old.st_mode & 07777)
+                            : (0666 & ~currentUmask());
+    if (::fchmod(fd, mode) != 0)
+        return fail(path);
+    const char *at = bytes.constData();
+    for (qsizetype left = bytes.size(); left > 0;) {
+        const ssize_t written = ::write(fd, at, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return fail(path);
+        at += written;
+        left -= written;
+    }
+    if (::fsync(fd) != 0)
+        return fail(path);
+    if (::close(fd) != 0) {
+        *error = QStringLiteral("%1: %2").arg(path, systemError());
+        ::unlink(temporary.constData());
+        return false;
+    }
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+        *error = QStringLiteral("%1: %2").arg(path, systemError());
+        ::unlink(temporary.constData());
         return false;
     }
     syncDirectory(info.absolutePath());

@@ -8,8 +8,9 @@
 // crash or a full disk never leaves a half-written file or folder behind.
 namespace Service {
 
-// Writes `bytes` to "<path>.tmp", flushes it to disk and renames it over `path`. On failure the
-// old file is untouched and `error` says why.
+// Writes `bytes` to a new temporary beside `path` ("<path>.tmp-" and six random characters),
+// flushes it to disk and renames it over `path`. On failure the old file is untouched, the
+// temporary is gone and `error` says why.
 bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error);
 
 // Copies the directory tree `from` into the new directory `to` (which must not exist yet).

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <cstdio>
+
 namespace Service {
 
 namespace {
@@ -111,8 +113,13 @@ QString verifyData(const QString &folder, bool *verified)
 Game::Game(const QString &root) : root(root)
 {
     QFile stored(QDir(root).filePath(QStringLiteral("local/user/game-data.txt")));
-    if (stored.open(QIODevice::ReadOnly))
-        data = QString::fromUtf8(stored.readAll()).trimmed();
+    if (stored.open(QIODevice::ReadOnly)) {
+        // Exactly the path that was chosen: a folder's name may begin or end in white space.
+        QByteArray bytes = stored.readAll();
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
+        data = QString::fromUtf8(bytes);
+    }
     verify();
     adoptRecordedGame();
 }
@@ -238,12 +245,17 @@ QString Game::play(const QStringList &arguments)
         return QStringLiteral("Game is running");
     process = std::make_unique<QProcess>();
     process->setWorkingDirectory(root);
-    // The game's output is kept where "Open Logs" looks.
+    // The game's output is kept where "Open Logs" looks. The last run's log stays beside it, so
+    // a player who tries again after a crash still has the crash's output.
     const QString logs = QDir(root).filePath(QStringLiteral("build-logs"));
     QDir().mkpath(logs);
+    const QString log = QDir(logs).filePath(QLatin1String(LogName));
+    if (QFileInfo(log).size() > 0)
+        ::rename(
+            QFile::encodeName(log).constData(),
+            QFile::encodeName(QDir(logs).filePath(QLatin1String(PreviousLogName))).constData());
     process->setProcessChannelMode(QProcess::MergedChannels);
-    process->setStandardOutputFile(QDir(logs).filePath(QStringLiteral("game.log")),
-                                   QIODevice::Truncate);
+    process->setStandardOutputFile(log, QIODevice::Truncate);
     process->setStandardInputFile(QProcess::nullDevice());
     QProcess *child = process.get();
     connect(child, &QProcess::finished, this, [this](int code, QProcess::ExitStatus how) {

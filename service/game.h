@@ -44,6 +44,9 @@ public:
     static constexpr const char *SetupPath = "tobble-setup";
     // The record of the game this or an earlier service started: its pid and start time.
     static constexpr const char *RecordPath = "local/user/game-process.txt";
+    // The game's output in "build-logs": this run's, and the one before it.
+    static constexpr const char *LogName = "game.log";
+    static constexpr const char *PreviousLogName = "game.previous.log";
 
 private:
     QString root;

@@ -32,6 +32,9 @@ int main(int argc, char **argv)
     // A launcher that goes away must not kill us in the middle of writing a reply; the end of
     // input tells us it is gone.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit must fail a write, which leaves the old file in place, rather than kill
+    // the service in the middle of one.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tobble-launcher"));

@@ -159,6 +159,39 @@ Saves::Saves(const QString &root)
       saveFolder(QDir(user).filePath(QStringLiteral("nand/") + TitlePath)),
       backupFolder(QDir(user).filePath(QStringLiteral("backups")))
 {
+    recover();
+}
+
+// A service that was stopped in the middle of a replacement can leave the old save renamed
+// aside, and half-made copies. The next start puts the save back and clears the halves away;
+// a copy is only taken for abandoned once it is an hour old, since another service on the same
+// installation may be making it right now.
+void Saves::recover()
+{
+    const QFileInfo save(saveFolder);
+    const QDir parent = save.dir();
+    const QDir::Filters folders = QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
+    const auto stamp = [](const QString &name) { return name.section('-', -1).toLongLong(); };
+    QStringList aside =
+        parent.entryList({save.fileName() + QStringLiteral(".replaced-*")}, folders);
+    std::sort(aside.begin(), aside.end(),
+              [&](const QString &a, const QString &b) { return stamp(a) < stamp(b); });
+    if (!save.exists() && !aside.isEmpty())
+        QDir().rename(parent.filePath(aside.takeLast()), saveFolder);
+    // Every other one was backed up before its replacement began.
+    for (const QString &name : aside)
+        removeTree(parent.filePath(name));
+
+    const qint64 abandoned = microsecondsNow() - qint64(3600) * 1000 * 1000;
+    const auto sweep = [&](const QDir &dir, const QString &pattern, bool anyAge) {
+        for (const QString &name : dir.entryList({pattern}, folders))
+            if (anyAge || stamp(name) < abandoned)
+                QDir(dir.filePath(name)).removeRecursively();
+    };
+    for (const QDir &dir : {QDir(user), QDir(backupFolder), parent})
+        sweep(dir, QStringLiteral(".removing-*"), true);
+    sweep(QDir(user), QStringLiteral(".staging-*"), false);
+    sweep(QDir(backupFolder), QStringLiteral(".incomplete-*"), false);
 }
 
 bool Saves::found() const

@@ -32,6 +32,7 @@ public:
     static constexpr const char *GameId = "VQ3E88";
 
 private:
+    void recover();
     QString backupOfCurrent(QString *error);
     QString makeBackup(const QString &label, QString *error);
     QString stagingFolder() const;

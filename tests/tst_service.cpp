@@ -13,6 +13,9 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 const QString SavePath = QStringLiteral("local/user/nand/title/00010000/56513345/data");
@@ -66,6 +69,18 @@ public:
     QJsonObject state() { return ask("hello").value("state").toObject(); }
     QJsonObject input() { return ask("poll").value("input").toObject(); }
 
+    // A full disk for this service alone: a file-size limit of zero makes every write that
+    // grows a file fail (the service ignores SIGXFSZ), until it is lifted again.
+    bool diskFull(bool full)
+    {
+        const pid_t pid = pid_t(process.processId());
+        rlimit limit;
+        if (::prlimit(pid, RLIMIT_FSIZE, nullptr, &limit) != 0)
+            return false;
+        limit.rlim_cur = full ? 0 : limit.rlim_max;
+        return ::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr) == 0;
+    }
+
     // Sends "quit" and waits for the exit; true when it came within three seconds.
     bool quit(bool discard)
     {
@@ -113,11 +128,20 @@ void installGame(const QString &root, int status, const QByteArray &record)
                     "if [ \"$1\" = --build-info ]; then echo '" +
                         record +
                         "'; exit 0; fi\n"
+                        "echo 'run " +
+                        QByteArray::number(status) +
+                        "'\n"
                         "while [ ! -e stop ]; do sleep 0.02; done\n"
                         "rm -f stop\n"
                         "exit " +
                         QByteArray::number(status) + "\n");
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Temporaries that a settings or language write left beside its file.
+QStringList leftovers(const QString &folder)
+{
+    return QDir(folder).entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden);
 }
 
 QStringList backupNames(const QJsonObject &state)
@@ -304,31 +328,76 @@ private slots:
 
     void failedWritesLeaveTheOldFilesAlone()
     {
-        const QString settings = root->filePath("local/user/settings.toml");
+        const QString user = root->filePath("local/user");
+        const QString settings = user + "/settings.toml";
+        const QString language = user + "/launcher-language.txt";
+        writeFile(language, "en\n");
         Peer peer(root->path());
         peer.ask("change", {{"key", "aa"}, {"value", 2}});
         QVERIFY(!peer.ask("save").contains("error"));
         const QByteArray saved = readAll(settings);
 
-        // A directory where the temporary file has to go makes the write fail.
-        QVERIFY(QDir().mkpath(settings + ".tmp"));
+        // A full disk: the save and the language fail, the old files stay whole and nothing
+        // is left beside them.
+        QVERIFY(peer.diskFull(true));
         peer.ask("change", {{"key", "aa"}, {"value", 3}});
         QCOMPARE(peer.ask("save").value("error").toString(), "Could not save settings");
         QCOMPARE(readAll(settings), saved);
         QCOMPARE(peer.state().value("dirty").toBool(), true);
-
-        const QString language = root->filePath("local/user/launcher-language.txt");
-        writeFile(language, "en\n");
-        QVERIFY(QDir().mkpath(language + ".tmp"));
         QCOMPARE(peer.ask("lang", {{"value", 0}}).value("error").toString(),
                  "Could not save the language preference.");
         QCOMPARE(readAll(language), "en\n");
         QCOMPARE(peer.state().value("lang").toInt(), 1);
+        QCOMPARE(leftovers(user), QStringList());
+
+        // A folder where the file belongs: the rename fails, the folder stays as it was.
+        QVERIFY(peer.diskFull(false));
+        QVERIFY(QFile::rename(settings, settings + ".kept"));
+        QVERIFY(QDir().mkpath(settings + "/in the way"));
+        QCOMPARE(peer.ask("save").value("error").toString(), "Could not save settings");
+        QVERIFY(QFileInfo::exists(settings + "/in the way"));
+        QCOMPARE(leftovers(user), QStringList());
 
         // Once the way is clear again the save goes through.
-        QVERIFY(QDir(settings + ".tmp").removeRecursively());
+        QVERIFY(QDir(settings).removeRecursively());
+        QVERIFY(QFile::rename(settings + ".kept", settings));
         QVERIFY(!peer.ask("save").contains("error"));
         QVERIFY(readAll(settings).contains("aa = 3"));
+        QCOMPARE(QFile(settings).permissions(), QFile(language).permissions());
+        QVERIFY(peer.quit(false));
+    }
+
+    void concurrentServicesNeverFailEachOthersSaves()
+    {
+        // Two launcher windows on one installation, saving at the same moments.
+        const QString user = root->filePath("local/user");
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (int i = 0; i < 4; ++i)
+            peers.push_back(std::make_unique<Peer>(root->path()));
+        QList<int> volumes;
+        for (int round = 0; round < 5; ++round) {
+            for (size_t i = 0; i < peers.size(); ++i) {
+                const int volume = int(10 * i + round);
+                volumes << volume;
+                QVERIFY(!peers[i]
+                             ->ask("change", {{"key", "volume"}, {"value", volume}})
+                             .contains("error"));
+            }
+            for (const auto &peer : peers)
+                peer->send("save");
+            for (const auto &peer : peers) {
+                const QJsonObject reply = peer->reply();
+                QCOMPARE(reply.value("cmd").toString(), "save");
+                QVERIFY2(!reply.contains("error"), qPrintable(reply.value("error").toString()));
+            }
+            // The file is one complete save: it loads, with one of the values just saved.
+            Peer reader(root->path());
+            const QJsonObject state = reader.state();
+            QCOMPARE(state.value("settingsError").toString(), QString());
+            QVERIFY(volumes.contains(state.value("config").toObject().value("volume").toInt()));
+            QVERIFY(reader.quit(true));
+        }
+        QCOMPARE(leftovers(user), QStringList());
     }
 
     void aCorruptSettingsFileIsPreservedAndReported()
@@ -436,6 +505,39 @@ private slots:
         QCOMPARE(again.state().value("bindings").toArray().at(4).toArray().at(2).toString(), "Z");
     }
 
+    void keyNamesFitTheSettingsFile()
+    {
+        const QString settings = root->filePath("local/user/settings.toml");
+        const QString longest = QString(20, QChar(0x00c4)); // 40 bytes in UTF-8
+        {
+            Peer peer(root->path());
+            // One byte too many is refused, and the capture waits for another key.
+            peer.ask("bind", {{"action", 3}, {"keyboard", true}});
+            const QJsonObject refused = peer.ask("key", {{"key", longest + "x"}, {"down", true}});
+            QCOMPARE(refused.value("error").toString(),
+                     "This key's name is too long to bind. Press another key.");
+            QCOMPARE(peer.input().value("phase").toInt(), 1);
+            QVERIFY(!peer.ask("key", {{"key", longest}, {"down", true}}).contains("error"));
+            peer.ask("key", {{"key", longest}, {"down", false}});
+            QCOMPARE(peer.input().value("phase").toInt(), 0);
+            QVERIFY(!peer.ask("save").contains("error"));
+        }
+        // What was saved loads again.
+        {
+            Peer peer(root->path());
+            const QJsonObject state = peer.state();
+            QCOMPARE(state.value("settingsError").toString(), QString());
+            QCOMPARE(state.value("bindings").toArray().at(3).toArray().at(2).toString(), longest);
+        }
+        // A longer name written by hand is the file's problem, reported with its key.
+        QByteArray file = readAll(settings);
+        file.replace(longest.toUtf8(), longest.toUtf8() + "x");
+        writeFile(settings, file);
+        Peer peer(root->path());
+        QVERIFY(
+            peer.state().value("settingsError").toString().contains("bindings.keyboard.moveRight"));
+    }
+
     void theDemoControllerMovesAndCalibrates()
     {
         {
@@ -472,7 +574,8 @@ private slots:
 
     void verifiesGameDataAndRunsTheGame()
     {
-        const QString data = root->filePath("disc/DATA");
+        // White space at either end of a folder's name is part of it.
+        const QString data = root->filePath("disc/ DATA \t");
         Peer peer(root->path());
         QCOMPARE(peer.state().value("dataStatus").toString(), "Select your extracted DATA folder");
 
@@ -526,6 +629,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!game.state().value("running").toBool(), 5000);
         QCOMPARE(game.state().value("gameStatus").toString(),
                  "Game stopped with an error. Open Logs for details.");
+
+        // Trying again keeps the failed run's log beside the new one.
+        const QString logs = root->filePath("build-logs/");
+        QCOMPARE(readAll(logs + "game.log"), "run 3\n");
+        QCOMPARE(readAll(logs + "game.previous.log"), "run 0\n");
+        installGame(root->path(), 0, "{}");
+        QVERIFY(!game.ask("play").contains("error"));
+        writeFile(root->filePath("stop"), "");
+        QTRY_VERIFY_WITH_TIMEOUT(!game.state().value("running").toBool(), 5000);
+        QCOMPARE(readAll(logs + "game.log"), "run 0\n");
+        QCOMPARE(readAll(logs + "game.previous.log"), "run 3\n");
     }
 
     void aGameLeftRunningIsKnownToTheNextService()
