@@ -298,6 +298,7 @@ const Quilt::Message messages[] = {
     {"Could not start Tobble Setup", "无法启动 Tobble Setup", "No se pudo iniciar Tobble Setup"},
     {"No keyboard capture is running", "当前没有在等待键盘按键", "No se está esperando ninguna tecla"},
     {"No conflicting binding to swap", "没有可交换的冲突绑定", "No hay ninguna asignación en conflicto que intercambiar"},
+    {"This key's name is too long to bind. Press another key.", "该按键的名称过长，无法绑定。请按其他按键。", "El nombre de esta tecla es demasiado largo para asignarla. Pulsa otra tecla."},
     {"Demo controller", "演示手柄", "Mando de demostración"},
     {"The native executable is not a file: ", "原生可执行文件不是普通文件：", "El ejecutable nativo no es un archivo: "},
     {"The native executable lacks permission to run: ", "原生可执行文件没有运行权限：", "El ejecutable nativo no tiene permiso de ejecución: "},
