@@ -2,6 +2,7 @@
 // Figures go to Qt Test's output; figures that are not QBENCHMARK results go to standard
 // output as "RESULT name value unit" lines.
 #include "bench_common.h"
+#include "probe.h"
 #include "window.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@
 #include <memory>
 #include <tuple>
 #include <utility>
+
+using QuiltTest::probe;
 
 namespace {
 
@@ -192,18 +195,18 @@ private:
 std::unique_ptr<Quilt::Window> BenchLauncher::makeWindow(const QString &root)
 {
     auto window = std::make_unique<Quilt::Window>(root, QString(), true);
-    window->openUrl = [](const QUrl &) { return false; };
+    probe(window).openUrl() = [](const QUrl &) { return false; };
     window->show();
-    window->handleLine(greeting());
+    probe(window).handleLine(greeting());
     return window;
 }
 
 void BenchLauncher::show(Quilt::Window &window, const Shown &shown, int language)
 {
-    if (window.language != language)
-        window.setLanguage(language);
-    window.controlsTab = shown.controlsTab;
-    window.navigate(shown.page, false);
+    if (probe(window).language() != language)
+        probe(window).setLanguage(language);
+    probe(window).controlsTab() = shown.controlsTab;
+    probe(window).navigate(shown.page, false);
     settle();
 }
 
@@ -228,7 +231,7 @@ int BenchLauncher::memory(QApplication &app)
             show(*window, shown, language);
             QCoreApplication::processEvents();
             counts += QStringLiteral("%1:%2").arg(language).arg(
-                window->pageWidget->findChildren<QWidget *>().size() + 1);
+                probe(window).pageWidget()->findChildren<QWidget *>().size() + 1);
         }
     }
     std::printf("peak %lld\nwidgets %s\n", qlonglong(QuiltBench::peakMemoryKiB()),
@@ -245,7 +248,7 @@ void BenchLauncher::initTestCase()
             show(*window, shown, language);
             const QString row = QStringLiteral("%1-%2").arg(QLatin1String(shown.name),
                                                             QLatin1String(languageCodes[language]));
-            widgetCounts[row] = window->pageWidget->findChildren<QWidget *>().size() + 1;
+            widgetCounts[row] = probe(window).pageWidget()->findChildren<QWidget *>().size() + 1;
             std::printf("RESULT widgets:%s %d widgets\n", qPrintable(row), widgetCounts[row]);
         }
     }
@@ -309,7 +312,7 @@ void BenchLauncher::navigatePage()
     show(*window, shown, language);
     QBENCHMARK
     {
-        window->navigate(shown.page, false);
+        probe(window).navigate(shown.page, false);
         settle();
     }
 }
@@ -353,7 +356,7 @@ void BenchLauncher::handlePoll()
     qsizetype next = 0;
     QBENCHMARK
     {
-        window->handleLine(replies.at(next++ % replies.size()));
+        probe(window).handleLine(replies.at(next++ % replies.size()));
         settle();
     }
 }
@@ -375,12 +378,13 @@ void BenchLauncher::pollCpu()
         Quilt::Window live(serviceRoot.path(), QStringLiteral(QUILT_SERVICE_PATH), false);
         live.show();
         live.activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(live.ready, 10000);
-        live.controlsTab = 1;
-        live.navigate(Quilt::Page::Controls, false);
+        QTRY_VERIFY_WITH_TIMEOUT(probe(live).ready(), 10000);
+        probe(live).controlsTab() = 1;
+        probe(live).navigate(Quilt::Page::Controls, false);
         QVERIFY(QTest::qWaitForWindowActive(&live));
         int replies = 0;
-        connect(&live.process, &QProcess::readyReadStandardOutput, this, [&] { ++replies; });
+        connect(&probe(live).process(), &QProcess::readyReadStandardOutput, this,
+                [&] { ++replies; });
         std::tie(launcherShare, launcherRate) = cpuShareAndRate(seconds, replies);
     }
 

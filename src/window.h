@@ -27,21 +27,10 @@ class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 
-// Test and tool classes that look inside the window.
-class TestWindow;
-class TestChannel;
-class TestFaults;
-class TestForm;
-class TestPages;
-class TestControls;
-class TestMotion;
-class TestSaves;
-class TestDiagnostics;
-class TestFolderView;
-class TestSelfTest;
-class TestEndToEnd;
-class FuzzTarget;
-class BenchLauncher;
+// The tests' one door into the window (tests/support/probe.h).
+namespace QuiltTest {
+class WindowProbe;
+}
 
 namespace Quilt {
 
@@ -68,20 +57,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    friend class ::TestWindow;
-    friend class ::TestChannel;
-    friend class ::TestFaults;
-    friend class ::TestForm;
-    friend class ::TestPages;
-    friend class ::TestControls;
-    friend class ::TestMotion;
-    friend class ::TestSaves;
-    friend class ::TestDiagnostics;
-    friend class ::TestFolderView;
-    friend class ::TestSelfTest;
-    friend class ::TestEndToEnd;
-    friend class ::FuzzTarget;
-    friend class ::BenchLauncher;
+    friend class ::QuiltTest::WindowProbe;
 
     // Frame, pages and status
     void navigate(Page target, bool keepScroll);

@@ -1,5 +1,6 @@
 // The embedded artwork: every picture decodes at its size and the stylesheets dress widgets.
 #include "startup.h"
+#include "support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -79,6 +80,7 @@ class TestArtwork : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
     void initTestCase();
     void init();
     void resourcesOpen();
@@ -104,6 +106,7 @@ void TestArtwork::initTestCase()
 
 void TestArtwork::init()
 {
+    QuiltTest::resetShared();
     // Qt reports a rule it cannot parse only as a warning, when a widget first uses the sheet.
     QTest::failOnWarning(
         QRegularExpression("style ?sheet", QRegularExpression::CaseInsensitiveOption));

@@ -1,5 +1,6 @@
 // The message catalogue, its lookup, service-text translation, the language file, the
 // embedded font that must draw every Chinese text, and the message keys used in the sources.
+#include "support.h"
 #include "translations.h"
 
 #include <QDir>
@@ -292,7 +293,8 @@ class TestCatalogue : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { Quilt::language(1); }
+    void init() { QuiltTest::resetShared(); }
+    void cleanup() { QuiltTest::resetShared(); }
 
     void rows();
     void translationsKeepPlaceholders();

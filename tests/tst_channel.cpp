@@ -82,27 +82,19 @@ bool activate(QWidget *window)
     return QTest::qWaitForWindowActive(window);
 }
 
-// Answers message boxes as they appear, until stopped.
-class BoxAnswerer : public QObject
+// Answers the next message box with `answer`, counting the boxes and keeping the last text.
+struct BoxAnswers
 {
-public:
-    explicit BoxAnswerer(std::function<void(QMessageBox *)> answer) : answer(std::move(answer))
-    {
-        timer.callOnTimeout(this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                ++seen;
-                text = box->text() + QLatin1Char('\n') + box->informativeText();
-                this->answer(box);
-            }
-        });
-        timer.start(10);
-    }
     int seen = 0;
     QString text;
-
-private:
-    std::function<void(QMessageBox *)> answer;
-    QTimer timer;
+    void next(std::function<void(QMessageBox *)> answer)
+    {
+        answerModal<QMessageBox>([this, answer](QMessageBox *box) {
+            ++seen;
+            text = box->text() + QLatin1Char('\n') + box->informativeText();
+            answer(box);
+        });
+    }
 };
 
 } // namespace
@@ -112,6 +104,7 @@ class TestChannel : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { QuiltTest::resetShared(); }
     void cleanup();
     void wireFormat();
     void greetingThenPolling();
@@ -136,12 +129,13 @@ private:
     // The mark of the last handled reply's input, or -1.
     static int markOf(const Window *window)
     {
-        return window->input.value(QLatin1String("mark")).toInt(-1);
+        return probe(window).input().value(QLatin1String("mark")).toInt(-1);
     }
 };
 
 void TestChannel::cleanup()
 {
+    QuiltTest::resetShared();
     Quilt::language(1);
 }
 
@@ -151,7 +145,7 @@ void TestChannel::wireFormat()
     s.serve(readyState());
     auto w = s.startWindow();
     QVERIFY(activate(w.get()));
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
 
     const QByteArray hello = s.lines().value(0);
     QVERIFY2(hello.startsWith(R"({"cmd":"hello","controls":false,"focused":)"), hello);
@@ -165,32 +159,32 @@ void TestChannel::wireFormat()
     // The caller's own "cmd", "focused" and "controls" are overwritten.
     const QJsonObject extra{
         {"cmd", "bogus"}, {"focused", false}, {"controls", true}, {"path", "/x"}};
-    w->request(QStringLiteral("data"), extra);
+    probe(w).request(QStringLiteral("data"), extra);
     QVERIFY(s.waitFor("data"));
     QCOMPARE(lineOf(s, "data"),
              QByteArray(R"({"cmd":"data","controls":false,"focused":true,"path":"/x"})"));
 
     // patch: the mirror, the dirty flag and a "change" request
-    w->patch("vsync", true);
-    QVERIFY(w->dirty);
-    QCOMPARE(w->config.value("vsync"), QJsonValue(true));
+    probe(w).patch("vsync", true);
+    QVERIFY(probe(w).dirty());
+    QCOMPARE(probe(w).config().value("vsync"), QJsonValue(true));
     QVERIFY(s.waitFor("change"));
     QCOMPARE(lineOf(s, "change"),
              QByteArray(
                  R"({"cmd":"change","controls":false,"focused":true,"key":"vsync","value":true})"));
-    w->patch("gain", 0.25);
+    probe(w).patch("gain", 0.25);
     QVERIFY(s.waitFor("change", 2));
     QCOMPARE(lineOf(s, "change", true),
              QByteArray(
                  R"({"cmd":"change","controls":false,"focused":true,"key":"gain","value":0.25})"));
 
     // On the controls page every request says so.
-    w->navigate(Page::Controls, false);
-    w->request(QStringLiteral("verify"), {});
+    probe(w).navigate(Page::Controls, false);
+    probe(w).request(QStringLiteral("verify"), {});
     QVERIFY(s.waitFor("verify"));
     QCOMPARE(lineOf(s, "verify"), QByteArray(R"({"cmd":"verify","controls":true,"focused":true})"));
-    w->navigate(Page::ControllerGuide, false);
-    w->request(QStringLiteral("refresh"), {});
+    probe(w).navigate(Page::ControllerGuide, false);
+    probe(w).request(QStringLiteral("refresh"), {});
     QVERIFY(s.waitFor("refresh"));
     QVERIFY(lineOf(s, "refresh").contains(R"("controls":false)"));
 
@@ -212,24 +206,24 @@ void TestChannel::greetingThenPolling()
     auto w = s.startWindow();
     RebuildCounter rebuilds(w.get());
     QVERIFY(s.waitFor("hello"));
-    QSignalSpy ticks(&w->pollTimer, &QTimer::timeout);
+    QSignalSpy ticks(&probe(w).pollTimer(), &QTimer::timeout);
     QTRY_VERIFY(ticks.count() >= 4);
     QCOMPARE(s.commands(), QStringList{QStringLiteral("hello")});
-    QCOMPARE(w->pollTimer.interval(), 65);
-    QVERIFY(!w->ready);
+    QCOMPARE(probe(w).pollTimer().interval(), 65);
+    QVERIFY(!probe(w).ready());
 
     // A poll answer without a state rebuilds the page but does not make the launcher ready.
     const int before = rebuilds.count;
     s.send(marker(QStringLiteral("poll"), 1));
     QTRY_COMPARE(markOf(w.get()), 1);
-    QVERIFY(!w->ready);
+    QVERIFY(!probe(w).ready());
     QVERIFY(rebuilds.count > before);
 
     // The first state: polling begins at the idle rate.
     s.send(stateReply(QStringLiteral("refresh"), readyState()));
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     QVERIFY(s.waitFor("poll", 2));
-    QCOMPARE(w->pollTimer.interval(), 200);
+    QCOMPARE(probe(w).pollTimer().interval(), 200);
     QCOMPARE(s.commands().first(), QStringLiteral("hello"));
 }
 
@@ -238,22 +232,22 @@ void TestChannel::oneOutstandingPoll()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     QVERIFY(s.waitFor("poll"));
-    QSignalSpy ticks(&w->pollTimer, &QTimer::timeout);
+    QSignalSpy ticks(&probe(w).pollTimer(), &QTimer::timeout);
     QTRY_VERIFY(ticks.count() >= 4);
-    QVERIFY(w->pollPending);
+    QVERIFY(probe(w).pollPending());
     QCOMPARE(s.count("poll"), 1);
 
     // User actions are not held back by the unanswered poll.
-    w->patch("vsync", false);
+    probe(w).patch("vsync", false);
     QVERIFY(s.waitFor("change"));
     QCOMPARE(s.count("poll"), 1);
 
     // An error answer to the poll still releases it.
     s.send({{"cmd", "poll"}, {"error", "busy"}});
     QVERIFY(s.waitFor("poll", 2));
-    QCOMPARE(w->noticeLabel->text(), QStringLiteral("busy"));
+    QCOMPARE(probe(w).noticeLabel()->text(), QStringLiteral("busy"));
     s.send(marker(QStringLiteral("poll"), 1));
     QVERIFY(s.waitFor("poll", 3));
 }
@@ -264,25 +258,25 @@ void TestChannel::pollInterval()
     s.serve(readyState());
     auto w = s.startWindow();
     QVERIFY(activate(w.get()));
-    QTRY_VERIFY(w->ready);
-    QTRY_COMPARE(w->pollTimer.interval(), 200);
+    QTRY_VERIFY(probe(w).ready());
+    QTRY_COMPARE(probe(w).pollTimer().interval(), 200);
 
     // Live readings on the controls page of the active window
-    w->navigate(Page::Controls, false);
-    QTRY_COMPARE(w->pollTimer.interval(), 20);
+    probe(w).navigate(Page::Controls, false);
+    QTRY_COMPARE(probe(w).pollTimer().interval(), 20);
     QTRY_VERIFY(lineOf(s, "poll", true).contains(R"("controls":true)"));
 
     QWidget other;
     other.show();
     QVERIFY(activate(&other));
-    QTRY_COMPARE(w->pollTimer.interval(), 200);
+    QTRY_COMPARE(probe(w).pollTimer().interval(), 200);
     QVERIFY(activate(w.get()));
-    QTRY_COMPARE(w->pollTimer.interval(), 20);
+    QTRY_COMPARE(probe(w).pollTimer().interval(), 20);
 
     // The controller guide is not the controls page.
-    w->navigate(Page::ControllerGuide, false);
-    QTRY_COMPARE(w->pollTimer.interval(), 200);
-    QVERIFY(w->pollTimer.isActive());
+    probe(w).navigate(Page::ControllerGuide, false);
+    QTRY_COMPARE(probe(w).pollTimer().interval(), 200);
+    QVERIFY(probe(w).pollTimer().isActive());
 }
 
 void TestChannel::patchAndAutosave()
@@ -290,32 +284,32 @@ void TestChannel::patchAndAutosave()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
 
     // Other pages wait for the footer's button.
-    w->navigate(Page::Display, false);
-    w->patch("vsync", true);
-    QVERIFY(!w->autosaveTimer.isActive());
+    probe(w).navigate(Page::Display, false);
+    probe(w).patch("vsync", true);
+    QVERIFY(!probe(w).autosaveTimer().isActive());
 
     // The basic settings page saves once, after the last of several changes.
-    w->navigate(Page::Basic, false);
-    w->patch("volume", 3);
-    QVERIFY(w->autosaveTimer.isActive());
-    QCOMPARE(w->autosaveTimer.interval(), 400);
-    w->patch("volume", 4);
+    probe(w).navigate(Page::Basic, false);
+    probe(w).patch("volume", 3);
+    QVERIFY(probe(w).autosaveTimer().isActive());
+    QCOMPARE(probe(w).autosaveTimer().interval(), 400);
+    probe(w).patch("volume", 4);
     QVERIFY(s.waitFor("save"));
     QVERIFY(s.waitFor("change", 3));
     QVERIFY(s.commands().indexOf(QStringLiteral("save")) > s.commands().lastIndexOf("change"));
-    w->request(QStringLiteral("verify"), {});
+    probe(w).request(QStringLiteral("verify"), {});
     QVERIFY(s.waitFor("verify"));
     QCOMPARE(s.count("save"), 1);
 
     // Nothing to save once the save was answered.
     s.send(marker(QStringLiteral("save"), 1));
-    QTRY_VERIFY(!w->dirty);
-    w->autosaveTimer.start();
-    QTRY_VERIFY(!w->autosaveTimer.isActive());
-    w->request(QStringLiteral("refresh"), {});
+    QTRY_VERIFY(!probe(w).dirty());
+    probe(w).autosaveTimer().start();
+    QTRY_VERIFY(!probe(w).autosaveTimer().isActive());
+    probe(w).request(QStringLiteral("refresh"), {});
     QVERIFY(s.waitFor("refresh"));
     QCOMPARE(s.count("save"), 1);
 }
@@ -327,30 +321,30 @@ void TestChannel::replyFraming()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
 
     // Two replies in one write, handled in order
     s.sendRaw(compact(stateReply(QStringLiteral("one"), first, {{"mark", 1}})) + '\n' +
               compact(marker(QStringLiteral("two"), 2)) + '\n');
     QTRY_COMPARE(markOf(w.get()), 2);
-    QCOMPARE(w->state.value("gameStatus").toString(), QStringLiteral("first"));
+    QCOMPARE(probe(w).state().value("gameStatus").toString(), QStringLiteral("first"));
 
     // One reply over two writes; a carriage return before the line feed is harmless.
     const QByteArray third = compact(marker(QStringLiteral("three"), 3));
     s.sendRaw(third.left(10));
-    QTRY_VERIFY(!w->replies.pending().isEmpty());
+    QTRY_VERIFY(!probe(w).replies().pending().isEmpty());
     QCOMPARE(markOf(w.get()), 2);
     s.sendRaw(third.mid(10) + "\r\n");
     QTRY_COMPARE(markOf(w.get()), 3);
-    QVERIFY(w->replies.pending().isEmpty());
+    QVERIFY(probe(w).replies().pending().isEmpty());
 
     // An unreadable line is an empty reply: the input goes, the state stays.
-    w->notice(QStringLiteral("old"));
+    probe(w).notice(QStringLiteral("old"));
     s.sendRaw("not json at all\n");
-    QTRY_VERIFY(w->noticeLabel->isHidden());
-    QVERIFY(w->input.isEmpty());
-    QCOMPARE(w->state.value("gameStatus").toString(), QStringLiteral("first"));
-    QVERIFY(w->ready);
+    QTRY_VERIFY(probe(w).noticeLabel()->isHidden());
+    QVERIFY(probe(w).input().isEmpty());
+    QCOMPARE(probe(w).state().value("gameStatus").toString(), QStringLiteral("first"));
+    QVERIFY(probe(w).ready());
 }
 
 void TestChannel::overlongLine()
@@ -358,7 +352,7 @@ void TestChannel::overlongLine()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
 
     // A little over the cap without a line feed, then its end and a valid reply
     const qint64 length = Window::maxReplyLine + 100000;
@@ -368,17 +362,17 @@ void TestChannel::overlongLine()
     bool skipped = false;
     const bool handled = QTest::qWaitFor(
         [&] {
-            largest = std::max(largest, w->replies.pending().size());
-            skipped = skipped || w->replies.skipping();
+            largest = std::max(largest, probe(w).replies().pending().size());
+            skipped = skipped || probe(w).replies().skipping();
             return markOf(w.get()) == 7;
         },
         20000);
     QVERIFY2(handled, "the reply after the over-long line was not handled");
     QVERIFY(skipped);
     QVERIFY2(largest <= Window::maxReplyLine + 64 * 1024, QByteArray::number(largest));
-    QVERIFY(!w->replies.skipping());
-    QVERIFY(w->replies.pending().isEmpty());
-    QVERIFY(w->ready);
+    QVERIFY(!probe(w).replies().skipping());
+    QVERIFY(probe(w).replies().pending().isEmpty());
+    QVERIFY(probe(w).ready());
 }
 
 void TestChannel::errorReplies()
@@ -389,39 +383,39 @@ void TestChannel::errorReplies()
     s.reply(QStringLiteral("hello"), stateReply(QStringLiteral("hello"), state, {{"mark", 1}}));
     s.rule({{"on", "poll"}, {"silent", true}});
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     QTRY_COMPARE(markOf(w.get()), 1);
-    const QJsonObject stateBefore = w->state;
+    const QJsonObject stateBefore = probe(w).state();
 
     // An error carries nothing into the mirror, whatever else it holds.
     s.send({{"cmd", "verify"},
             {"error", "Game data needs attention"},
             {"input", QJsonObject{{"mark", 9}}},
             {"state", QJsonObject{{"dirty", true}, {"config", QJsonObject()}}}});
-    QTRY_VERIFY(!w->noticeLabel->isHidden());
-    QCOMPARE(w->noticeLabel->text(), status(QStringLiteral("Game data needs attention")));
-    QCOMPARE(w->state, stateBefore);
-    QCOMPARE(w->config.value("vsync"), QJsonValue(true));
+    QTRY_VERIFY(!probe(w).noticeLabel()->isHidden());
+    QCOMPARE(probe(w).noticeLabel()->text(), status(QStringLiteral("Game data needs attention")));
+    QCOMPARE(probe(w).state(), stateBefore);
+    QCOMPARE(probe(w).config().value("vsync"), QJsonValue(true));
     QCOMPARE(markOf(w.get()), 1);
 
     // Polls and the greeting leave the notice; any other answer clears it.
     s.send(marker(QStringLiteral("hello"), 2));
     QTRY_COMPARE(markOf(w.get()), 2);
-    QVERIFY(!w->noticeLabel->isHidden());
+    QVERIFY(!probe(w).noticeLabel()->isHidden());
     s.send(marker(QStringLiteral("verify"), 3));
-    QTRY_VERIFY(w->noticeLabel->isHidden());
+    QTRY_VERIFY(probe(w).noticeLabel()->isHidden());
 
     // A failed save with no close pending only shows its notice.
     s.send({{"cmd", "save"}, {"error", "Could not save settings"}});
-    QTRY_VERIFY(!w->noticeLabel->isHidden());
+    QTRY_VERIFY(!probe(w).noticeLabel()->isHidden());
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(w->isVisible());
-    QVERIFY(!w->closing);
+    QVERIFY(!probe(w).closing());
 
     // A non-string error hides the line.
     s.send({{"cmd", "verify"}, {"error", 5}});
-    QTRY_VERIFY(w->noticeLabel->isHidden());
-    QCOMPARE(w->state, stateBefore);
+    QTRY_VERIFY(probe(w).noticeLabel()->isHidden());
+    QCOMPARE(probe(w).state(), stateBefore);
 }
 
 void TestChannel::languageFromService()
@@ -432,12 +426,12 @@ void TestChannel::languageFromService()
     quiet(s, spanish);
     auto w = s.startWindow();
     RebuildCounter rebuilds(w.get());
-    QTRY_VERIFY(w->ready);
-    QCOMPARE(w->language, 2);
+    QTRY_VERIFY(probe(w).ready());
+    QCOMPARE(probe(w).language(), 2);
     QCOMPARE(rebuilds.count, 1);
-    QCOMPARE(w->navButtons[0]->text(), T("Home page"));
-    QVERIFY(w->navButtons[0]->text() != QLatin1String("Home page"));
-    QCOMPARE(w->brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    QCOMPARE(probe(w).navButtons()[0]->text(), T("Home page"));
+    QVERIFY(probe(w).navButtons()[0]->text() != QLatin1String("Home page"));
+    QCOMPARE(probe(w).brandLabel()->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
 
     // The same language again changes nothing.
     s.send(stateReply(QStringLiteral("refresh"), spanish, {{"mark", 1}}));
@@ -449,14 +443,14 @@ void TestChannel::languageFromService()
     unnamed.remove("lang");
     s.send(stateReply(QStringLiteral("refresh"), unnamed, {{"mark", 2}}));
     QTRY_COMPARE(markOf(w.get()), 2);
-    QCOMPARE(w->language, 0);
+    QCOMPARE(probe(w).language(), 0);
     QCOMPARE(rebuilds.count, 2);
-    QCOMPARE(w->navButtons[0]->text(), T("Home page"));
+    QCOMPARE(probe(w).navButtons()[0]->text(), T("Home page"));
 
     // A reply without a state keeps the language; the launcher never echoes it back.
     s.send(marker(QStringLiteral("refresh"), 3));
     QTRY_COMPARE(markOf(w.get()), 3);
-    QCOMPARE(w->language, 0);
+    QCOMPARE(probe(w).language(), 0);
     QCOMPARE(s.count("lang"), 0);
 }
 
@@ -466,29 +460,29 @@ void TestChannel::languageChoiceOutlivesStaleStates()
     quiet(s);
     s.rule({{"on", "lang"}, {"silent", true}});
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
-    w->navigate(Page::Basic, false);
-    w->setLanguage(2);
+    QTRY_VERIFY(probe(w).ready());
+    probe(w).navigate(Page::Basic, false);
+    probe(w).setLanguage(2);
     QVERIFY(s.waitFor("lang"));
     QCOMPARE(s.last("lang").value("value").toInt(), 2);
 
     // A state already on its way still names English: the choice stands.
     s.send(stateReply(QStringLiteral("poll"), readyState(), {{"mark", 1}}));
     QTRY_COMPARE(markOf(w.get()), 1);
-    QCOMPARE(w->language, 2);
-    QCOMPARE(w->page, Page::Basic);
+    QCOMPARE(probe(w).language(), 2);
+    QCOMPARE(probe(w).page(), Page::Basic);
 
     // The answer to "lang" carries the new language.
     QJsonObject spanish = readyState();
     spanish.insert("lang", 2);
     s.send(stateReply(QStringLiteral("lang"), spanish, {{"mark", 2}}));
     QTRY_COMPARE(markOf(w.get()), 2);
-    QCOMPARE(w->language, 2);
+    QCOMPARE(probe(w).language(), 2);
 
     // Afterwards the launcher follows the service again.
     s.send(stateReply(QStringLiteral("refresh"), readyState(), {{"mark", 3}}));
     QTRY_COMPARE(markOf(w.get()), 3);
-    QCOMPARE(w->language, 1);
+    QCOMPARE(probe(w).language(), 1);
 }
 
 void TestChannel::rebuildRules()
@@ -496,7 +490,7 @@ void TestChannel::rebuildRules()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     RebuildCounter rebuilds(w.get());
     const QJsonObject state = readyState();
     int mark = 0;
@@ -512,14 +506,14 @@ void TestChannel::rebuildRules()
     };
 
     // Diagnostics: every state but the answer to "change"
-    w->navigate(Page::Diagnostics, false);
+    probe(w).navigate(Page::Diagnostics, false);
     QCOMPARE(rebuildsFor(stateReply(QStringLiteral("refresh"), state)), 1);
     QCOMPARE(rebuildsFor(stateReply(QStringLiteral("poll"), state)), 1);
     QCOMPARE(rebuildsFor(stateReply(QStringLiteral("change"), state)), 0);
     QCOMPARE(rebuildsFor(marker(QStringLiteral("refresh"), 0)), 0);
 
     // Elsewhere: only the named commands and the end of the game
-    w->navigate(Page::Install, false);
+    probe(w).navigate(Page::Install, false);
     QCOMPARE(rebuildsFor(stateReply(QStringLiteral("refresh"), state)), 0);
     for (const char *cmd : {"reload", "resetControls", "resetMotion", "data"})
         QCOMPARE(rebuildsFor(stateReply(QString::fromLatin1(cmd), state)), 1);
@@ -530,7 +524,7 @@ void TestChannel::rebuildRules()
     w->showNormal();
 
     // Saves page: its own commands and changes of the save, on top of the rules above
-    w->navigate(Page::Saves, false);
+    probe(w).navigate(Page::Saves, false);
     QCOMPARE(rebuildsFor(stateReply(QStringLiteral("createBackup"), state)), 1);
     QJsonObject saved = state;
     saved.insert("saveFound", true);
@@ -544,16 +538,16 @@ void TestChannel::cancelCaptureOnLeavingControls()
     ScriptedService s;
     quiet(s);
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
-    w->navigate(Page::Controls, false);
+    QTRY_VERIFY(probe(w).ready());
+    probe(w).navigate(Page::Controls, false);
     // A capture as the service reports it
     s.send(marker(QStringLiteral("bind"), 1, {{"phase", 1}}));
-    QTRY_VERIFY(w->capturing);
-    w->navigate(Page::Controls, true);
-    QVERIFY(w->capturing);
-    w->navigate(Page::Display, false);
-    w->capturing = false;
-    w->request(QStringLiteral("verify"), {});
+    QTRY_VERIFY(probe(w).capturing());
+    probe(w).navigate(Page::Controls, true);
+    QVERIFY(probe(w).capturing());
+    probe(w).navigate(Page::Display, false);
+    probe(w).capturing() = false;
+    probe(w).request(QStringLiteral("verify"), {});
     QVERIFY(s.waitFor("verify"));
     QCOMPARE(s.count("cancel"), 1);
     // Sent before the page changed
@@ -566,15 +560,15 @@ void TestChannel::closeSavesFirst()
     quiet(s);
     s.rule({{"on", "save"}, {"silent", true}});
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
-    w->patch("vsync", true);
+    QTRY_VERIFY(probe(w).ready());
+    probe(w).patch("vsync", true);
 
     // The close waits for the save, and a second close does not ask again.
     QVERIFY(!w->close());
-    QVERIFY(w->closeAfterSave);
+    QVERIFY(probe(w).closeAfterSave());
     QVERIFY(s.waitFor("save"));
     QVERIFY(!w->close());
-    w->request(QStringLiteral("verify"), {});
+    probe(w).request(QStringLiteral("verify"), {});
     QVERIFY(s.waitFor("verify"));
     QCOMPARE(s.count("save"), 1);
     QVERIFY(w->isVisible());
@@ -582,8 +576,8 @@ void TestChannel::closeSavesFirst()
     // The save succeeds: the window closes for good.
     s.send(marker(QStringLiteral("save"), 1));
     QTRY_VERIFY(!w->isVisible());
-    QVERIFY(w->closing);
-    QVERIFY(!w->dirty);
+    QVERIFY(probe(w).closing());
+    QVERIFY(!probe(w).dirty());
     w.reset();
     QCOMPARE(QJsonDocument::fromJson(s.lines().last()).object().value("discard"),
              QJsonValue(false));
@@ -601,21 +595,24 @@ void TestChannel::failedSaveWhileClosing()
         quiet(s, dirtyState);
         s.reply(QStringLiteral("save"), failure);
         auto w = s.startWindow();
-        QTRY_VERIFY(w->ready);
-        BoxAnswerer decline([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QTRY_VERIFY(probe(w).ready());
+        const auto escape = [](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); };
+        BoxAnswers decline;
+        decline.next(escape);
         QVERIFY(!w->close());
         QTRY_COMPARE(decline.seen, 1);
-        QTRY_VERIFY(!w->closeAfterSave);
+        QTRY_VERIFY(!probe(w).closeAfterSave());
         QVERIFY(decline.text.contains(T("Close without saving?")));
-        QCOMPARE(w->noticeLabel->text(), status(QStringLiteral("Could not save settings")));
+        QCOMPARE(probe(w).noticeLabel()->text(), status(QStringLiteral("Could not save settings")));
         QVERIFY(w->isVisible());
-        QVERIFY(!w->closing);
-        QVERIFY(!w->discardOnQuit);
+        QVERIFY(!probe(w).closing());
+        QVERIFY(!probe(w).discardOnQuit());
 
+        decline.next(escape);
         QVERIFY(!w->close());
         QVERIFY(s.waitFor("save", 2));
         QTRY_COMPARE(decline.seen, 2);
-        QTRY_VERIFY(!w->closeAfterSave);
+        QTRY_VERIFY(!probe(w).closeAfterSave());
         QVERIFY(w->isVisible());
         w.reset();
         QCOMPARE(QJsonDocument::fromJson(s.lines().last()).object().value("discard"),
@@ -628,17 +625,17 @@ void TestChannel::failedSaveWhileClosing()
         quiet(s, dirtyState);
         s.reply(QStringLiteral("save"), failure);
         auto w = s.startWindow();
-        QTRY_VERIFY(w->ready);
-        BoxAnswerer confirm([](QMessageBox *box) {
-            if (auto *button =
-                    qobject_cast<QPushButton *>(buttonWithText(box, T("Close without saving"))))
-                button->click();
+        QTRY_VERIFY(probe(w).ready());
+        BoxAnswers confirm;
+        confirm.next([](QMessageBox *box) {
+            if (QAbstractButton *close = button(box, "Close without saving"))
+                close->click();
         });
         QVERIFY(!w->close());
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(confirm.seen, 1);
-        QVERIFY(w->closing);
-        QVERIFY(w->discardOnQuit);
+        QVERIFY(probe(w).closing());
+        QVERIFY(probe(w).discardOnQuit());
         w.reset();
         const QJsonObject quit = QJsonDocument::fromJson(s.lines().last()).object();
         QCOMPARE(quit.value("cmd").toString(), QStringLiteral("quit"));
@@ -653,14 +650,14 @@ void TestChannel::serviceFailures()
         QTemporaryDir root;
         Window w(root.path(), root.filePath(QStringLiteral("missing/tobble-launcher")), false);
         w.show();
-        SewnSwitch *toggle = w.check(w.card("Display"), "vsync", "VSync");
-        w.refresh();
-        QTRY_VERIFY(!w.noticeLabel->isHidden());
-        QCOMPARE(w.noticeLabel->text(), w.process.errorString());
-        QVERIFY(!w.noticeLabel->text().isEmpty());
-        QVERIFY(!w.ready);
+        SewnSwitch *toggle = probe(w).check(probe(w).card("Display"), "vsync", "VSync");
+        probe(w).refresh();
+        QTRY_VERIFY(!probe(w).noticeLabel()->isHidden());
+        QCOMPARE(probe(w).noticeLabel()->text(), probe(w).process().errorString());
+        QVERIFY(!probe(w).noticeLabel()->text().isEmpty());
+        QVERIFY(!probe(w).ready());
         QVERIFY(!toggle->isEnabled());
-        QVERIFY(!w.pollTimer.isActive());
+        QVERIFY(!probe(w).pollTimer().isActive());
     }
 
     // A service that exits: polling stops, every control is disabled, the player is told in
@@ -671,18 +668,18 @@ void TestChannel::serviceFailures()
         ScriptedService s;
         s.serve(spanish);
         auto w = s.startWindow();
-        QTRY_VERIFY(w->ready);
-        w->navigate(Page::Display, false);
-        w->check(w->card("Display"), "vsync", "VSync");
-        w->refresh();
-        const QList<QWidget *> controls = w->parts.trackedControls;
+        QTRY_VERIFY(probe(w).ready());
+        probe(w).navigate(Page::Display, false);
+        probe(w).check(probe(w).card("Display"), "vsync", "VSync");
+        probe(w).refresh();
+        const QList<QWidget *> controls = probe(w).parts().trackedControls;
         for (QWidget *control : controls)
             QVERIFY(control->isEnabled());
         s.push({{"exit", 3}});
-        QTRY_COMPARE(w->noticeLabel->text(), T("Launcher connection closed"));
+        QTRY_COMPARE(probe(w).noticeLabel()->text(), T("Launcher connection closed"));
         QVERIFY(T("Launcher connection closed") != QLatin1String("Launcher connection closed"));
-        QVERIFY(!w->ready);
-        QVERIFY(!w->pollTimer.isActive());
+        QVERIFY(!probe(w).ready());
+        QVERIFY(!probe(w).pollTimer().isActive());
         for (QWidget *control : controls)
             QVERIFY(!control->isEnabled());
         QVERIFY(w->close());
@@ -693,10 +690,10 @@ void TestChannel::serviceFailures()
         ScriptedService s;
         s.serve(readyState());
         auto w = s.startWindow();
-        QTRY_VERIFY(w->ready);
+        QTRY_VERIFY(probe(w).ready());
         s.push({{"crash", true}});
-        QTRY_VERIFY(!w->ready);
-        QCOMPARE(w->noticeLabel->text(), T("Launcher connection closed"));
+        QTRY_VERIFY(!probe(w).ready());
+        QCOMPARE(probe(w).noticeLabel()->text(), T("Launcher connection closed"));
     }
 
     // A service that exits while a save on the way out is pending: the window can close.
@@ -705,13 +702,13 @@ void TestChannel::serviceFailures()
         quiet(s);
         s.rule({{"on", "save"}, {"silent", true}});
         auto w = s.startWindow();
-        QTRY_VERIFY(w->ready);
-        w->patch("vsync", true);
+        QTRY_VERIFY(probe(w).ready());
+        probe(w).patch("vsync", true);
         QVERIFY(!w->close());
         QVERIFY(s.waitFor("save"));
         s.push({{"exit", 0}});
-        QTRY_VERIFY(!w->ready);
-        QVERIFY(!w->closeAfterSave);
+        QTRY_VERIFY(!probe(w).ready());
+        QVERIFY(!probe(w).closeAfterSave());
         QVERIFY(w->close());
     }
 }
@@ -724,7 +721,7 @@ void TestChannel::destructionWithHungService()
     ScriptedService s;
     s.serve(readyState());
     auto w = s.startWindow();
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     s.push({{"send", marker(QStringLiteral("hung"), 5)}, {"hang", true}});
     QTRY_COMPARE(markOf(w.get()), 5);
     QElapsedTimer clock;
@@ -741,20 +738,20 @@ void TestChannel::gameStartAndStop()
     quiet(s);
     auto w = s.startWindow();
     QVERIFY(activate(w.get()));
-    QTRY_VERIFY(w->ready);
+    QTRY_VERIFY(probe(w).ready());
     RebuildCounter rebuilds(w.get());
-    w->navigate(Page::Basic, false);
-    w->patch("volume", 5);
-    QVERIFY(w->autosaveTimer.isActive());
+    probe(w).navigate(Page::Basic, false);
+    probe(w).patch("volume", 5);
+    QVERIFY(probe(w).autosaveTimer().isActive());
 
     // The game starts: out of the way, and the pending autosave is dropped.
     QJsonObject running = readyState();
     running.insert("running", true);
     s.send(stateReply(QStringLiteral("play"), running));
     QTRY_VERIFY(w->isMinimized());
-    QVERIFY(!w->dirty);
-    QVERIFY(!w->autosaveTimer.isActive());
-    for (QWidget *control : std::as_const(w->parts.trackedControls))
+    QVERIFY(!probe(w).dirty());
+    QVERIFY(!probe(w).autosaveTimer().isActive());
+    for (QWidget *control : std::as_const(probe(w).parts().trackedControls))
         QVERIFY(!control->isEnabled());
 
     // The game ends: back in front, and the page is built again.
@@ -763,7 +760,7 @@ void TestChannel::gameStartAndStop()
     QTRY_VERIFY(!w->isMinimized());
     QVERIFY(w->isVisible());
     QCOMPARE(rebuilds.count, before + 1);
-    for (QWidget *control : std::as_const(w->parts.trackedControls))
+    for (QWidget *control : std::as_const(probe(w).parts().trackedControls))
         QVERIFY(control->isEnabled());
     QCOMPARE(s.count("save"), 0);
 }
@@ -774,9 +771,9 @@ void TestChannel::controllerNavigation()
     quiet(s);
     auto w = s.startWindow();
     QVERIFY(activate(w.get()));
-    QTRY_VERIFY(w->ready);
-    w->navButtons[0]->setFocus();
-    QTRY_COMPARE(w->focusWidget(), w->navButtons[0]);
+    QTRY_VERIFY(probe(w).ready());
+    probe(w).navButtons()[0]->setFocus();
+    QTRY_COMPARE(w->focusWidget(), probe(w).navButtons()[0]);
     int mark = 0;
     auto sendNav = [&](QJsonArray events) {
         s.send(marker(QStringLiteral("nav"), ++mark, {{"nav", events}}));
@@ -785,33 +782,33 @@ void TestChannel::controllerNavigation()
 
     // Twice on, then press: the third header tab opens the advanced settings.
     sendNav({"dpdown", "dpdown", "south"});
-    QCOMPARE(w->focusWidget(), w->navButtons[2]);
-    QCOMPARE(w->page, Page::Display);
+    QCOMPARE(w->focusWidget(), probe(w).navButtons()[2]);
+    QCOMPARE(probe(w).page(), Page::Display);
 
     sendNav({"dpup", "dpleft", "north", 5});
-    QCOMPARE(w->focusWidget(), w->navButtons[0]);
+    QCOMPARE(w->focusWidget(), probe(w).navButtons()[0]);
     sendNav({"dpright"});
-    QCOMPARE(w->focusWidget(), w->navButtons[1]);
+    QCOMPARE(w->focusWidget(), probe(w).navButtons()[1]);
 
     // Ignored during a binding capture
-    w->capturing = true;
+    probe(w).capturing() = true;
     sendNav({"dpdown", "south"});
-    QCOMPARE(w->focusWidget(), w->navButtons[1]);
-    QCOMPARE(w->page, Page::Display);
-    w->capturing = false;
+    QCOMPARE(w->focusWidget(), probe(w).navButtons()[1]);
+    QCOMPARE(probe(w).page(), Page::Display);
+    probe(w).capturing() = false;
 
     // Ignored while another window is active
     QWidget other;
     other.show();
     QVERIFY(activate(&other));
     sendNav({"dpdown", "south"});
-    QCOMPARE(w->focusWidget(), w->navButtons[1]);
-    QCOMPARE(w->page, Page::Display);
+    QCOMPARE(w->focusWidget(), probe(w).navButtons()[1]);
+    QCOMPARE(probe(w).page(), Page::Display);
 
     // Back in front it works again.
     QVERIFY(activate(w.get()));
     sendNav({"south"});
-    QCOMPARE(w->page, Page::Basic);
+    QCOMPARE(probe(w).page(), Page::Basic);
 }
 
 QTEST_MAIN(TestChannel)

@@ -68,6 +68,8 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void captureFollowsThePhases();
     void keysDuringCapture();
     void keysStayWithWidgetsOutsideCapture();
@@ -85,7 +87,7 @@ private:
 void TestControls::mark(Quilt::Window &window, ScriptedService &service)
 {
     const int before = service.count("marker");
-    window.request(QStringLiteral("marker"), {});
+    probe(window).request(QStringLiteral("marker"), {});
     QVERIFY(service.waitFor("marker", before + 1));
 }
 
@@ -95,59 +97,61 @@ void TestControls::captureFollowsThePhases()
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {}, false);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Controls, false);
-    QCOMPARE(window->parts.bindingButtons.size(), 2);
-    QVERIFY(window->parts.cancelCaptureButton->isHidden());
-    QVERIFY(window->parts.captureMessage->isHidden());
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Controls, false);
+    QCOMPARE(probe(window).parts().bindingButtons.size(), 2);
+    QVERIFY(probe(window).parts().cancelCaptureButton->isHidden());
+    QVERIFY(probe(window).parts().captureMessage->isHidden());
 
     // Keyboard capture of the second row
-    window->parts.bindingButtons[1].second->click();
-    QVERIFY(window->capturing);
+    probe(window).parts().bindingButtons[1].second->click();
+    QVERIFY(probe(window).capturing());
     QVERIFY(service.waitFor("bind"));
     QCOMPARE(service.last("bind").value("action"), 1);
     QCOMPARE(service.last("bind").value("keyboard"), true);
     answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}});
-    QTRY_VERIFY(!window->parts.useEscapeButton->isHidden());
-    QCOMPARE(window->parts.captureMessage->text(),
+    QTRY_VERIFY(!probe(window).parts().useEscapeButton->isHidden());
+    QCOMPARE(probe(window).parts().captureMessage->text(),
              T("Press a keyboard key. Escape cancels capture; Use Escape assigns that key."));
-    QVERIFY(!window->parts.bindingTable->isEnabled());
-    QVERIFY(!window->parts.cancelCaptureButton->isHidden());
-    QVERIFY(window->parts.swapButton->isHidden());
+    QVERIFY(!probe(window).parts().bindingTable->isEnabled());
+    QVERIFY(!probe(window).parts().cancelCaptureButton->isHidden());
+    QVERIFY(probe(window).parts().swapButton->isHidden());
 
     // A gamepad capture has no "Use Escape"
     answerWith(service, state, {{"phase", 1}});
-    QTRY_VERIFY(window->parts.useEscapeButton->isHidden());
-    QCOMPARE(window->parts.captureMessage->text(),
+    QTRY_VERIFY(probe(window).parts().useEscapeButton->isHidden());
+    QCOMPARE(probe(window).parts().captureMessage->text(),
              T("Press a gamepad button or move a centered stick/trigger. Escape or Cancel stops "
                "capture."));
 
     // Conflict while the input is still held
     const QString conflict = QStringLiteral("Already assigned to Move up");
     answerWith(service, state, {{"phase", 3}, {"release", true}, {"message", conflict}});
-    QTRY_VERIFY(!window->parts.swapButton->isHidden());
-    QVERIFY(!window->parts.swapButton->isEnabled());
-    QCOMPARE(window->parts.captureMessage->text(), T("Release the captured input to continue."));
+    QTRY_VERIFY(!probe(window).parts().swapButton->isHidden());
+    QVERIFY(!probe(window).parts().swapButton->isEnabled());
+    QCOMPARE(probe(window).parts().captureMessage->text(),
+             T("Release the captured input to continue."));
 
     // Conflict once released: the service's message and a usable "Swap bindings"
     answerWith(service, state, {{"phase", 3}, {"message", conflict}});
-    QTRY_VERIFY(window->parts.swapButton->isEnabled());
-    QCOMPARE(window->parts.captureMessage->text(), Quilt::status(conflict));
-    QVERIFY(!window->parts.cancelCaptureButton->isHidden());
-    window->parts.swapButton->click();
+    QTRY_VERIFY(probe(window).parts().swapButton->isEnabled());
+    QCOMPARE(probe(window).parts().captureMessage->text(), Quilt::status(conflict));
+    QVERIFY(!probe(window).parts().cancelCaptureButton->isHidden());
+    probe(window).parts().swapButton->click();
     QVERIFY(service.waitFor("swap"));
 
     // Done: the table is back with the new binding
     const QJsonObject swapped =
         bindingsState({sampleRows[0], QJsonArray{"Jump / Confirm", "South (A / Cross)", "Return"}});
     answerWith(service, swapped, {{"message", "Binding updated"}});
-    QTRY_VERIFY(!window->capturing);
-    QTRY_VERIFY(window->parts.bindingTable->isEnabled());
-    QVERIFY(window->parts.cancelCaptureButton->isHidden());
-    QVERIFY(window->parts.swapButton->isHidden());
-    QCOMPARE(window->parts.captureMessage->text(), Quilt::status("Binding updated"));
-    QCOMPARE(window->parts.bindingButtons[1].second->text(), "Return");
-    QCOMPARE(window->parts.bindingButtons[1].second->toolTip(), "Return · " + T("Change binding"));
+    QTRY_VERIFY(!probe(window).capturing());
+    QTRY_VERIFY(probe(window).parts().bindingTable->isEnabled());
+    QVERIFY(probe(window).parts().cancelCaptureButton->isHidden());
+    QVERIFY(probe(window).parts().swapButton->isHidden());
+    QCOMPARE(probe(window).parts().captureMessage->text(), Quilt::status("Binding updated"));
+    QCOMPARE(probe(window).parts().bindingButtons[1].second->text(), "Return");
+    QCOMPARE(probe(window).parts().bindingButtons[1].second->toolTip(),
+             "Return · " + T("Change binding"));
 }
 
 void TestControls::keysDuringCapture()
@@ -156,11 +160,11 @@ void TestControls::keysDuringCapture()
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}}, false);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Controls, false);
-    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Controls, false);
+    QTRY_VERIFY(probe(window).capturing());
     QTRY_VERIFY(window->isActiveWindow());
-    QWidget *target = window->parts.bindingButtons[0].first;
+    QWidget *target = probe(window).parts().bindingButtons[0].first;
 
     // A held key: the repeats in between are swallowed
     sendKey(target, QEvent::KeyPress, Qt::Key_A);
@@ -184,9 +188,9 @@ void TestControls::keysDuringCapture()
     sendKey(target, QEvent::KeyPress, Qt::Key_F5);
 
     // The switch to the motion sub-tab keeps the capture (and sends no "cancel")
-    window->pageWidget->findChild<QTabBar *>()->setCurrentIndex(1);
-    QCOMPARE(window->controlsTab, 1);
-    QVERIFY(window->parts.deviceCombo);
+    probe(window).pageWidget()->findChild<QTabBar *>()->setCurrentIndex(1);
+    QCOMPARE(probe(window).controlsTab(), 1);
+    QVERIFY(probe(window).parts().deviceCombo);
     sendKey(window.get(), QEvent::KeyPress, Qt::Key_Escape);
 
     const QStringList expected{"A+",          "A-",        "Left Shift+",  "Tab+",
@@ -198,12 +202,12 @@ void TestControls::keysDuringCapture()
     QCOMPARE(service.count("cancel"), 0);
 
     // Leaving the page cancels the capture once
-    window->navigate(Page::Display, false);
-    window->navigate(Page::Basic, false);
+    probe(window).navigate(Page::Display, false);
+    probe(window).navigate(Page::Basic, false);
     mark(*window, service);
     QCOMPARE(service.count("cancel"), 1);
     // ... and ends it for the launcher too: the controller navigates the other pages again.
-    QVERIFY(!window->capturing);
+    QVERIFY(!probe(window).capturing());
 }
 
 void TestControls::keysStayWithWidgetsOutsideCapture()
@@ -212,8 +216,8 @@ void TestControls::keysStayWithWidgetsOutsideCapture()
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {}, false);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Controls, false);
     QTRY_VERIFY(window->isActiveWindow());
 
     // No capture
@@ -223,7 +227,7 @@ void TestControls::keysStayWithWidgetsOutsideCapture()
 
     // A capture, but another window is active
     answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}});
-    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(probe(window).capturing());
     QWidget other;
     other.show();
     other.activateWindow();
@@ -235,12 +239,12 @@ void TestControls::keysStayWithWidgetsOutsideCapture()
     // Back in front the same key goes through
     window->activateWindow();
     QTRY_VERIFY(window->isActiveWindow());
-    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(probe(window).capturing());
     sendKey(window.get(), QEvent::KeyPress, Qt::Key_B);
     QVERIFY(service.waitFor("key"));
 
     // Another page: keys stay with its widgets
-    window->navigate(Page::Display, false);
+    probe(window).navigate(Page::Display, false);
     sendKey(window.get(), QEvent::KeyPress, Qt::Key_C);
     mark(*window, service);
     QCOMPARE(sentKeys(service), QStringList{"B+"});
@@ -252,13 +256,13 @@ void TestControls::conflictLetsKeysThrough()
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {{"phase", 3}, {"message", "Already assigned to Home"}}, false);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Controls, false);
-    QTRY_VERIFY(!window->parts.swapButton->isHidden());
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Controls, false);
+    QTRY_VERIFY(!probe(window).parts().swapButton->isHidden());
     QTRY_VERIFY(window->isActiveWindow());
 
     // Space presses the focused button; Escape still goes to the service
-    QPushButton *swap = window->parts.swapButton;
+    QPushButton *swap = probe(window).parts().swapButton;
     swap->setFocus();
     sendKey(swap, QEvent::KeyPress, Qt::Key_Space);
     sendKey(swap, QEvent::KeyRelease, Qt::Key_Space);
@@ -268,8 +272,8 @@ void TestControls::conflictLetsKeysThrough()
 
     // While a release is pending every key goes to the service
     answerWith(service, state, {{"phase", 3}, {"release", true}});
-    QTRY_VERIFY(!window->parts.swapButton->isEnabled());
-    sendKey(window->parts.swapButton, QEvent::KeyPress, Qt::Key_Space);
+    QTRY_VERIFY(!probe(window).parts().swapButton->isEnabled());
+    sendKey(probe(window).parts().swapButton, QEvent::KeyPress, Qt::Key_Space);
     QTRY_COMPARE(sentKeys(service), (QStringList{"Escape+", "Space+"}));
     QCOMPARE(service.count("swap"), 1);
 }
@@ -279,17 +283,17 @@ void TestControls::serviceGoneReleasesKeyboard()
     ScriptedService service;
     answerWith(service, bindingsState(sampleRows), {{"phase", 1}}, false);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Controls, false);
-    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Controls, false);
+    QTRY_VERIFY(probe(window).capturing());
     QTRY_VERIFY(window->isActiveWindow());
 
     // The service exits in the middle of the capture: keys reach the widgets again
     service.push({{"exit", 0}});
-    QTRY_VERIFY(!window->ready);
-    QVERIFY(window->capturing);
-    QPushButton *reset =
-        qobject_cast<QPushButton *>(buttonWithText(window->pageWidget, T("Reset controls")));
+    QTRY_VERIFY(!probe(window).ready());
+    QVERIFY(probe(window).capturing());
+    QPushButton *reset = qobject_cast<QPushButton *>(
+        buttonWithText(probe(window).pageWidget(), T("Reset controls")));
     QSignalSpy clicked(reset, &QPushButton::clicked);
     sendKey(reset, QEvent::KeyPress, Qt::Key_Space);
     sendKey(reset, QEvent::KeyRelease, Qt::Key_Space);
@@ -299,95 +303,95 @@ void TestControls::serviceGoneReleasesKeyboard()
 void TestControls::rowsFollowTheState()
 {
     Quilt::Window window(QString(), QString(), true);
-    window.ready = true;
+    probe(window).ready() = true;
 
     // No rows: the header only
-    window.state = bindingsState({});
-    window.navigate(Page::Controls, false);
-    QVERIFY(window.parts.bindingButtons.isEmpty());
-    QCOMPARE(window.parts.bindingTable->findChild<QGridLayout *>()->rowCount(), 1);
-    QVERIFY(buttonWithText(window.pageWidget, T("Reset controls")));
+    probe(window).state() = bindingsState({});
+    probe(window).navigate(Page::Controls, false);
+    QVERIFY(probe(window).parts().bindingButtons.isEmpty());
+    QCOMPARE(probe(window).parts().bindingTable->findChild<QGridLayout *>()->rowCount(), 1);
+    QVERIFY(buttonWithText(probe(window).pageWidget(), T("Reset controls")));
 
     // Malformed rows give empty texts
-    window.state = bindingsState(
+    probe(window).state() = bindingsState(
         {sampleRows[0], "junk", QJsonArray{"Home"}, QJsonArray{"Jump / Confirm", 5, "Space"}});
-    window.navigate(Page::Controls, false);
-    QCOMPARE(window.parts.bindingButtons.size(), 4);
-    QCOMPARE(window.parts.bindingButtons[1].first->text(), QString());
-    QCOMPARE(window.parts.bindingButtons[2].second->text(), QString());
-    QCOMPARE(window.parts.bindingButtons[3].first->text(), QString());
-    QCOMPARE(window.parts.bindingButtons[3].second->text(), "Space");
-    QPushButton *up = window.parts.bindingButtons[0].second;
+    probe(window).navigate(Page::Controls, false);
+    QCOMPARE(probe(window).parts().bindingButtons.size(), 4);
+    QCOMPARE(probe(window).parts().bindingButtons[1].first->text(), QString());
+    QCOMPARE(probe(window).parts().bindingButtons[2].second->text(), QString());
+    QCOMPARE(probe(window).parts().bindingButtons[3].first->text(), QString());
+    QCOMPARE(probe(window).parts().bindingButtons[3].second->text(), "Space");
+    QPushButton *up = probe(window).parts().bindingButtons[0].second;
     QCOMPARE(up->accessibleName(), "Move up · " + T("Keyboard"));
     QCOMPARE(up->toolTip(), "Up · " + T("Change binding"));
     bool clearFound = false;
-    for (QPushButton *button : window.parts.bindingTable->findChildren<QPushButton *>())
+    for (QPushButton *button : probe(window).parts().bindingTable->findChildren<QPushButton *>())
         clearFound |= button->accessibleName() == T("Clear") + " Move up · " + T("Keyboard");
     QVERIFY(clearFound);
 
     // Later rows wait for a rebuild; lost rows keep their old texts
-    window.state = bindingsState({QJsonArray{"Move up", "D-pad Up", "W"}, sampleRows[1],
-                                  sampleRows[1], sampleRows[1], sampleRows[1]});
-    window.updateControls();
-    QCOMPARE(window.parts.bindingButtons.size(), 4);
+    probe(window).state() = bindingsState({QJsonArray{"Move up", "D-pad Up", "W"}, sampleRows[1],
+                                           sampleRows[1], sampleRows[1], sampleRows[1]});
+    probe(window).updateControls();
+    QCOMPARE(probe(window).parts().bindingButtons.size(), 4);
     QCOMPARE(up->text(), "W");
-    window.state = bindingsState({sampleRows[0]});
-    window.updateControls();
-    QCOMPARE(window.parts.bindingButtons[3].second->text(), "Space");
+    probe(window).state() = bindingsState({sampleRows[0]});
+    probe(window).updateControls();
+    QCOMPARE(probe(window).parts().bindingButtons[3].second->text(), "Space");
 }
 
 void TestControls::guideShowsRowsAndOpensEditor()
 {
     Quilt::Window window(QString(), QString(), true);
-    window.ready = true;
-    window.state = bindingsState(sampleRows);
-    window.controlsTab = 1;
-    window.navigate(Page::ControllerGuide, false);
-    QVERIFY(labelWithText(window.pageWidget, "South (A / Cross)"));
-    QVERIFY(labelWithText(window.pageWidget, "Space"));
-    QCOMPARE(window.pageWidget->findChild<QGridLayout *>()->rowCount(), 3);
+    probe(window).ready() = true;
+    probe(window).state() = bindingsState(sampleRows);
+    probe(window).controlsTab() = 1;
+    probe(window).navigate(Page::ControllerGuide, false);
+    QVERIFY(labelWithText(probe(window).pageWidget(), "South (A / Cross)"));
+    QVERIFY(labelWithText(probe(window).pageWidget(), "Space"));
+    QCOMPARE(probe(window).pageWidget()->findChild<QGridLayout *>()->rowCount(), 3);
 
     // Keys as the player's keyboard labels them; a key named like a catalogue text stays a key
     const QJsonObject spanish = bindingsState(
         {QJsonArray{"Home", "Unmapped", "Home"}, QJsonArray{"Map / Minus", "D-pad Up", "Return"}});
-    window.setLanguage(2);
-    window.state = spanish;
-    window.navigate(Page::ControllerGuide, false);
+    probe(window).setLanguage(2);
+    probe(window).state() = spanish;
+    probe(window).navigate(Page::ControllerGuide, false);
     for (const char *text : {"HOME", "Inicio", "Sin asignar", "Cruceta arriba", "Intro"})
-        QVERIFY2(labelWithText(window.pageWidget, text), text);
-    window.controlsTab = 0;
-    window.navigate(Page::Controls, false);
-    window.updateControls();
-    QCOMPARE(window.parts.bindingButtons[0].first->text(), "Sin asignar");
-    QCOMPARE(window.parts.bindingButtons[0].second->text(), "Inicio");
-    QCOMPARE(window.parts.bindingButtons[1].second->text(), "Intro");
-    window.setLanguage(1);
-    window.state = bindingsState(sampleRows);
-    window.controlsTab = 1;
-    window.navigate(Page::ControllerGuide, false);
+        QVERIFY2(labelWithText(probe(window).pageWidget(), text), text);
+    probe(window).controlsTab() = 0;
+    probe(window).navigate(Page::Controls, false);
+    probe(window).updateControls();
+    QCOMPARE(probe(window).parts().bindingButtons[0].first->text(), "Sin asignar");
+    QCOMPARE(probe(window).parts().bindingButtons[0].second->text(), "Inicio");
+    QCOMPARE(probe(window).parts().bindingButtons[1].second->text(), "Intro");
+    probe(window).setLanguage(1);
+    probe(window).state() = bindingsState(sampleRows);
+    probe(window).controlsTab() = 1;
+    probe(window).navigate(Page::ControllerGuide, false);
 
-    auto *customize =
-        qobject_cast<QPushButton *>(buttonWithText(window.pageWidget, T("Customize controls")));
+    auto *customize = qobject_cast<QPushButton *>(
+        buttonWithText(probe(window).pageWidget(), T("Customize controls")));
     QVERIFY(customize);
     customize->click();
-    QCOMPARE(window.page, Page::Controls);
-    QCOMPARE(window.controlsTab, 0);
-    QVERIFY(window.parts.bindingTable);
+    QCOMPARE(probe(window).page(), Page::Controls);
+    QCOMPARE(probe(window).controlsTab(), 0);
+    QVERIFY(probe(window).parts().bindingTable);
 }
 
 void TestControls::runningGameLocksSettingsOnly()
 {
     Quilt::Window window(QString(), QString(), true);
-    window.ready = true;
+    probe(window).ready() = true;
     QJsonObject state = bindingsState(sampleRows);
     state.insert("running", true);
-    window.state = state;
-    window.input = {{"phase", 1}, {"keyboardCapture", true}};
-    window.navigate(Page::Controls, false);
+    probe(window).state() = state;
+    probe(window).input() = {{"phase", 1}, {"keyboardCapture", true}};
+    probe(window).navigate(Page::Controls, false);
 
     const auto settings = [&window] {
         QList<QWidget *> found;
-        for (QWidget *widget : window.pageWidget->findChildren<QWidget *>()) {
+        for (QWidget *widget : probe(window).pageWidget()->findChildren<QWidget *>()) {
             if (qobject_cast<Quilt::SewnSwitch *>(widget) ||
                 qobject_cast<Quilt::FabricCombo *>(widget) ||
                 qobject_cast<Quilt::FabricSpinBox *>(widget))
@@ -398,18 +402,18 @@ void TestControls::runningGameLocksSettingsOnly()
     QCOMPARE(settings().size(), 4);
     for (QWidget *control : settings())
         QVERIFY(!control->isEnabled());
-    QVERIFY(!window.parts.bindingTable->isEnabled());
-    QVERIFY(buttonWithText(window.pageWidget, T("Reset controls"))->isEnabled());
-    QVERIFY(window.parts.useEscapeButton->isEnabled());
-    QVERIFY(window.parts.cancelCaptureButton->isEnabled());
+    QVERIFY(!probe(window).parts().bindingTable->isEnabled());
+    QVERIFY(buttonWithText(probe(window).pageWidget(), T("Reset controls"))->isEnabled());
+    QVERIFY(probe(window).parts().useEscapeButton->isEnabled());
+    QVERIFY(probe(window).parts().cancelCaptureButton->isEnabled());
 
     // Game over: the icon style still follows its switch at once
-    window.state = bindingsState(sampleRows);
-    window.input = {};
-    window.refresh();
-    QVERIFY(window.parts.bindingTable->isEnabled());
-    auto *icons = window.pageWidget->findChild<Quilt::SewnSwitch *>();
-    auto *style = window.pageWidget->findChild<Quilt::FabricCombo *>();
+    probe(window).state() = bindingsState(sampleRows);
+    probe(window).input() = {};
+    probe(window).refresh();
+    QVERIFY(probe(window).parts().bindingTable->isEnabled());
+    auto *icons = probe(window).pageWidget()->findChild<Quilt::SewnSwitch *>();
+    auto *style = probe(window).pageWidget()->findChild<Quilt::FabricCombo *>();
     QVERIFY(!icons->isChecked());
     QVERIFY(!style->isEnabled());
     icons->setChecked(true);

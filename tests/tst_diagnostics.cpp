@@ -25,11 +25,6 @@ QJsonObject record(const QString &revision, const QString &compiler)
     return {{QStringLiteral("revision"), revision}, {QStringLiteral("compiler"), compiler}};
 }
 
-QAbstractButton *button(QWidget *page, const char *text)
-{
-    return qobject_cast<QAbstractButton *>(buttonWithText(page, QString::fromUtf8(text)));
-}
-
 } // namespace
 
 class TestDiagnostics : public QObject
@@ -41,26 +36,21 @@ class TestDiagnostics : public QObject
     {
         QTemporaryDir root;
         Quilt::Window window{root.path(), QString(), true};
-        QList<QUrl> opened;
-        bool opens = true;
-
-        Diagnostics()
-        {
-            window.openUrl = [this](const QUrl &url) {
-                opened.append(url);
-                return opens;
-            };
-        }
+        RecordingOpener opener{window};
+        QList<QUrl> &opened = opener.opened;
+        bool &opens = opener.opens;
         QWidget *show(const QJsonObject &state)
         {
-            window.ready = true;
-            window.state = state;
-            window.navigate(Quilt::Page::Diagnostics, false);
-            return window.pageWidget;
+            probe(window).ready() = true;
+            probe(window).state() = state;
+            probe(window).navigate(Quilt::Page::Diagnostics, false);
+            return probe(window).pageWidget();
         }
     };
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void buildLinesAndAgreement();
     void errorsAndDetailsAsTheServiceGaveThem();
     void refreshAndReloadFollowTheState();
@@ -131,7 +121,7 @@ void TestDiagnostics::errorsAndDetailsAsTheServiceGaveThem()
 
     // A rebuild closes it again.
     toggle->click();
-    page = d.show(d.window.state);
+    page = d.show(probe(d.window).state());
     QVERIFY(page->findChild<QPlainTextEdit *>()->isHidden());
 }
 
@@ -160,12 +150,12 @@ void TestDiagnostics::refreshAndReloadFollowTheState()
     state.insert(QStringLiteral("dirty"), true);
     service.serve(state);
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Quilt::Page::Diagnostics, false);
-    button(window->pageWidget, "Refresh build information")->click();
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Quilt::Page::Diagnostics, false);
+    button(probe(window).pageWidget(), "Refresh build information")->click();
     QVERIFY(service.waitFor("refresh"));
-    QTRY_VERIFY(button(window->pageWidget, "Discard changes and reload"));
-    button(window->pageWidget, "Discard changes and reload")->click();
+    QTRY_VERIFY(button(probe(window).pageWidget(), "Discard changes and reload"));
+    button(probe(window).pageWidget(), "Discard changes and reload")->click();
     QVERIFY(service.waitFor("reload"));
 }
 
@@ -176,7 +166,7 @@ void TestDiagnostics::buildGuidePrefersTheLocalCopy()
     QCOMPARE(d.opened.size(), 1);
     QVERIFY(!d.opened.last().isLocalFile());
     QCOMPARE(d.opened.last().scheme(), QStringLiteral("https"));
-    QVERIFY(d.window.noticeLabel->isHidden());
+    QVERIFY(probe(d.window).noticeLabel()->isHidden());
 
     const QString guide = QDir(d.root.path()).filePath(QStringLiteral("docs/building.md"));
     QDir().mkpath(QFileInfo(guide).path());
@@ -189,8 +179,8 @@ void TestDiagnostics::buildGuidePrefersTheLocalCopy()
 
     d.opens = false;
     button(d.show({}), "Open Build Guide")->click();
-    QCOMPARE(d.window.noticeLabel->text(), QStringLiteral("Could not open folder"));
-    QVERIFY(!d.window.noticeLabel->isHidden());
+    QCOMPARE(probe(d.window).noticeLabel()->text(), QStringLiteral("Could not open folder"));
+    QVERIFY(!probe(d.window).noticeLabel()->isHidden());
 }
 
 void TestDiagnostics::folderActionsGoThroughTheViewer()
@@ -202,13 +192,14 @@ void TestDiagnostics::folderActionsGoThroughTheViewer()
 
     // Each action opens the viewer on its folder; note the title and close it.
     QStringList titles;
-    const auto closeViewer = [&titles] {
-        QTimer::singleShot(0, [&titles] {
-            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+    // Without a dialog expected the answerer gives up at once, and the titles tell.
+    const auto closeViewer = [&titles](bool expected = true) {
+        answerModal<QDialog>(
+            [&titles](QDialog *dialog) {
                 titles.append(dialog->windowTitle());
                 dialog->reject();
-            }
-        });
+            },
+            expected ? 15000 : 0, expected);
     };
     closeViewer();
     button(page, "Open Settings Folder")->click();
@@ -220,10 +211,10 @@ void TestDiagnostics::folderActionsGoThroughTheViewer()
 
     // No settings path: nothing to show, and not the working directory either
     page = d.show({});
-    closeViewer();
+    closeViewer(false);
     button(page, "Open Settings Folder")->click();
     QCOMPARE(titles.size(), 2);
-    QCOMPARE(d.window.noticeLabel->text(), QStringLiteral("Could not open folder"));
+    QCOMPARE(probe(d.window).noticeLabel()->text(), QStringLiteral("Could not open folder"));
 }
 
 QTEST_MAIN(TestDiagnostics)

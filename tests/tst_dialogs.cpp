@@ -1,5 +1,6 @@
 // The themed file chooser and confirmation box, answered from inside their own event loops.
 #include "fabric.h"
+#include "support.h"
 #include "translations.h"
 
 #include <QApplication>
@@ -18,23 +19,9 @@
 
 using namespace Quilt;
 
-namespace {
+using QuiltTest::answerModal;
 
-// Answers the next modal dialog. Started with a zero-delay timer just before the call that
-// opens the dialog, so it runs inside the dialog's nested event loop; it keeps looking until
-// the dialog is up.
-void answerModal(std::function<void(QWidget *)> answer,
-                 QDeadlineTimer deadline = QDeadlineTimer(10000))
-{
-    QTimer::singleShot(0, [answer, deadline] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            answer(modal);
-        else if (!deadline.hasExpired())
-            answerModal(answer, deadline);
-        else
-            qWarning("no modal dialog appeared");
-    });
-}
+namespace {
 
 // A key as the user types it: to the widget that has the keyboard focus inside the dialog.
 void typeKey(QWidget *dialog, Qt::Key key)
@@ -67,6 +54,8 @@ private:
     QTemporaryDir root;
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void initTestCase()
     {
         QApplication::setStyle("Fusion");

@@ -39,14 +39,6 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 // A portable installation in a temporary directory: the marker and local/user, optionally
 // the built stand-in game with a DATA folder that passes the service's verification.
 class Installation
@@ -100,20 +92,14 @@ private:
     QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/tobble quilt \u00e9-XXXXXX")};
 };
 
-// Presses the button `text` of the next message box once it is up, looking again every few
-// milliseconds while it is not shown yet.
-void answerBox(const QString &text, int tries = 500, int delay = 0)
+// Presses the button `text` of the next message box once it is up.
+void answerBox(const QString &text)
 {
-    QTimer::singleShot(delay, [text, tries] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box && box->isVisible()) {
-            if (auto *button = qobject_cast<QAbstractButton *>(buttonWithText(box, text)))
-                button->click();
-            else
-                box->reject();
-        } else if (tries > 0) {
-            answerBox(text, tries - 1, 10);
-        }
+    answerModal<QMessageBox>([text](QMessageBox *box) {
+        if (auto *button = qobject_cast<QAbstractButton *>(buttonWithText(box, text)))
+            button->click();
+        else
+            box->reject();
     });
 }
 
@@ -136,6 +122,7 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { QuiltTest::resetShared(); }
     void initTestCase();
     void cleanup();
     void displaySettingsSurviveARestart();
@@ -162,6 +149,7 @@ void TestEndToEnd::initTestCase()
 
 void TestEndToEnd::cleanup()
 {
+    QuiltTest::resetShared();
     // Windows switch the catalogue's language for the whole process.
     Quilt::language(1);
     qunsetenv("TOBBLE_VIRTUAL_CONTROLLER");
@@ -173,46 +161,46 @@ void TestEndToEnd::displaySettingsSurviveARestart()
     QVERIFY2(installation.valid(), "temporary installation");
     {
         auto window = installation.start();
-        QTRY_VERIFY(window->ready);
-        QCOMPARE(window->config.value("vsync").toBool(), true);
-        QCOMPARE(window->config.value("aa").toInt(), 0);
+        QTRY_VERIFY(probe(window).ready());
+        QCOMPARE(probe(window).config().value("vsync").toBool(), true);
+        QCOMPARE(probe(window).config().value("aa").toInt(), 0);
 
         // Display page: turn VSync off, pick 4× MSAA
-        QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
-        QCOMPARE(window->page, Page::Display);
-        auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
-        auto *aa = byCaption<FabricCombo>(window->pageWidget, "Anti-aliasing");
+        QTest::mouseClick(probe(window).navButtons()[2], Qt::LeftButton);
+        QCOMPARE(probe(window).page(), Page::Display);
+        auto *vsync = byCaption<SewnSwitch>(probe(window).pageWidget(), "VSync");
+        auto *aa = byCaption<FabricCombo>(probe(window).pageWidget(), "Anti-aliasing");
         QVERIFY(vsync && aa);
         QTRY_VERIFY(vsync->isEnabled());
         vsync->click();
         QTest::keyClick(aa, Qt::Key_Down);
         QTest::keyClick(aa, Qt::Key_Down);
         QCOMPARE(aa->currentIndex(), 2);
-        QTRY_VERIFY(window->state.value("dirty").toBool());
-        QTRY_COMPARE(window->state.value("config").toObject().value("aa").toInt(), 2);
-        QCOMPARE(window->state.value("config").toObject().value("vsync").toBool(), false);
-        QTRY_VERIFY(window->saveButton->isEnabled());
-        QCOMPARE(window->footerStatus->text(), T("Unsaved changes"));
+        QTRY_VERIFY(probe(window).state().value("dirty").toBool());
+        QTRY_COMPARE(probe(window).state().value("config").toObject().value("aa").toInt(), 2);
+        QCOMPARE(probe(window).state().value("config").toObject().value("vsync").toBool(), false);
+        QTRY_VERIFY(probe(window).saveButton()->isEnabled());
+        QCOMPARE(probe(window).footerStatus()->text(), T("Unsaved changes"));
         QVERIFY(installation.settings().isEmpty());
 
         // Save settings: written now, not by the service on its way out
-        QTest::mouseClick(window->saveButton, Qt::LeftButton);
-        QTRY_VERIFY(!window->state.value("dirty").toBool());
-        QCOMPARE(window->footerStatus->text(), T("No unsaved changes"));
-        QVERIFY(!window->saveButton->isEnabled());
+        QTest::mouseClick(probe(window).saveButton(), Qt::LeftButton);
+        QTRY_VERIFY(!probe(window).state().value("dirty").toBool());
+        QCOMPARE(probe(window).footerStatus()->text(), T("No unsaved changes"));
+        QVERIFY(!probe(window).saveButton()->isEnabled());
         const QByteArray saved = installation.settings();
         QVERIFY2(saved.contains("vsync = false") && saved.contains("aa = 2"), saved.constData());
     }
 
     // A new launcher on the same installation reads them back from the service
     auto window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QCOMPARE(window->config.value("vsync").toBool(), false);
-    QCOMPARE(window->config.value("aa").toInt(), 2);
-    QCOMPARE(window->state.value("dirty").toBool(), false);
-    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
-    auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
-    auto *aa = byCaption<FabricCombo>(window->pageWidget, "Anti-aliasing");
+    QTRY_VERIFY(probe(window).ready());
+    QCOMPARE(probe(window).config().value("vsync").toBool(), false);
+    QCOMPARE(probe(window).config().value("aa").toInt(), 2);
+    QCOMPARE(probe(window).state().value("dirty").toBool(), false);
+    QTest::mouseClick(probe(window).navButtons()[2], Qt::LeftButton);
+    auto *vsync = byCaption<SewnSwitch>(probe(window).pageWidget(), "VSync");
+    auto *aa = byCaption<FabricCombo>(probe(window).pageWidget(), "Anti-aliasing");
     QVERIFY(vsync && aa);
     QCOMPARE(vsync->isChecked(), false);
     QCOMPARE(aa->currentText(), QStringLiteral("4\u00d7 MSAA"));
@@ -224,10 +212,10 @@ void TestEndToEnd::basicSettingsSaveThemselves()
     Installation installation;
     QVERIFY2(installation.valid(), "temporary installation");
     auto window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-    QCOMPARE(window->page, Page::Basic);
-    auto *fullscreen = byCaption<SewnSwitch>(window->pageWidget, "Start in fullscreen");
+    QTRY_VERIFY(probe(window).ready());
+    QTest::mouseClick(probe(window).navButtons()[1], Qt::LeftButton);
+    QCOMPARE(probe(window).page(), Page::Basic);
+    auto *fullscreen = byCaption<SewnSwitch>(probe(window).pageWidget(), "Start in fullscreen");
     QVERIFY(fullscreen);
     QVERIFY(!fullscreen->isChecked());
     fullscreen->click();
@@ -235,8 +223,8 @@ void TestEndToEnd::basicSettingsSaveThemselves()
     // No "Save settings" on this page: the change reaches the file by itself
     QTRY_VERIFY2(installation.settings().contains("fullscreen = true"),
                  installation.settings().constData());
-    QTRY_VERIFY(!window->state.value("dirty").toBool());
-    QVERIFY(!window->dirty);
+    QTRY_VERIFY(!probe(window).state().value("dirty").toBool());
+    QVERIFY(!probe(window).dirty());
 }
 
 void TestEndToEnd::closingSavesUnsavedChanges()
@@ -244,20 +232,21 @@ void TestEndToEnd::closingSavesUnsavedChanges()
     Installation installation;
     QVERIFY2(installation.valid(), "temporary installation");
     auto window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
-    auto *performance = byCaption<SewnSwitch>(window->pageWidget, "Experimental performance mode");
+    QTRY_VERIFY(probe(window).ready());
+    QTest::mouseClick(probe(window).navButtons()[2], Qt::LeftButton);
+    auto *performance =
+        byCaption<SewnSwitch>(probe(window).pageWidget(), "Experimental performance mode");
     QVERIFY(performance);
     QVERIFY(!performance->isChecked());
     performance->click();
-    QTRY_VERIFY(window->state.value("dirty").toBool());
+    QTRY_VERIFY(probe(window).state().value("dirty").toBool());
 
     // The first close waits for the save; its answer closes the window for good
     QVERIFY(!window->close());
     QVERIFY(window->isVisible());
     QTRY_VERIFY(window->isHidden());
-    QVERIFY(window->closing);
-    QVERIFY(!window->discardOnQuit);
+    QVERIFY(probe(window).closing());
+    QVERIFY(!probe(window).discardOnQuit());
     QVERIFY2(installation.settings().contains("performance = true"),
              installation.settings().constData());
 
@@ -272,12 +261,12 @@ void TestEndToEnd::closingAfterAFailedSaveAsksFirst()
     QVERIFY2(installation.valid(), "temporary installation");
     const QString settings = installation.path("local/user/settings.toml");
     auto window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
-    auto *vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+    QTRY_VERIFY(probe(window).ready());
+    QTest::mouseClick(probe(window).navButtons()[2], Qt::LeftButton);
+    auto *vsync = byCaption<SewnSwitch>(probe(window).pageWidget(), "VSync");
     QVERIFY(vsync);
     vsync->click();
-    QTRY_VERIFY(window->state.value("dirty").toBool());
+    QTRY_VERIFY(probe(window).state().value("dirty").toBool());
 
     // A folder where the file belongs: the service cannot write the settings
     QVERIFY(QDir().mkpath(settings + QStringLiteral("/in the way")));
@@ -285,12 +274,12 @@ void TestEndToEnd::closingAfterAFailedSaveAsksFirst()
     // Keeping the changes: the window stays open and still has them
     answerBox(T("Cancel"));
     QVERIFY(!window->close());
-    QTRY_VERIFY(window->noticeLabel->isVisible());
-    QCOMPARE(window->noticeLabel->text(), T("Could not save settings"));
-    QTRY_VERIFY(!window->closeAfterSave);
+    QTRY_VERIFY(probe(window).noticeLabel()->isVisible());
+    QCOMPARE(probe(window).noticeLabel()->text(), T("Could not save settings"));
+    QTRY_VERIFY(!probe(window).closeAfterSave());
     QVERIFY(window->isVisible());
-    QVERIFY(!window->closing);
-    QVERIFY(window->state.value("dirty").toBool());
+    QVERIFY(!probe(window).closing());
+    QVERIFY(probe(window).state().value("dirty").toBool());
 
     // Once the way is clear, the next close saves them and goes through
     QVERIFY(QDir(settings).removeRecursively());
@@ -301,19 +290,19 @@ void TestEndToEnd::closingAfterAFailedSaveAsksFirst()
 
     // Blocked again on a new run: closing without saving drops the change
     window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QTest::mouseClick(window->navButtons[2], Qt::LeftButton);
-    vsync = byCaption<SewnSwitch>(window->pageWidget, "VSync");
+    QTRY_VERIFY(probe(window).ready());
+    QTest::mouseClick(probe(window).navButtons()[2], Qt::LeftButton);
+    vsync = byCaption<SewnSwitch>(probe(window).pageWidget(), "VSync");
     QVERIFY(vsync && !vsync->isChecked());
     vsync->click();
-    QTRY_VERIFY(window->state.value("dirty").toBool());
+    QTRY_VERIFY(probe(window).state().value("dirty").toBool());
     const QByteArray before = installation.settings();
     QVERIFY(QFile::rename(settings, settings + QStringLiteral(".kept")));
     QVERIFY(QDir().mkpath(settings + QStringLiteral("/in the way")));
     answerBox(T("Close without saving"));
     QVERIFY(!window->close());
     QTRY_VERIFY(window->isHidden());
-    QVERIFY(window->discardOnQuit);
+    QVERIFY(probe(window).discardOnQuit());
     // The way is clear again before the service quits: only "discard" keeps it from saving.
     QVERIFY(QDir(settings).removeRecursively());
     QVERIFY(QFile::rename(settings + QStringLiteral(".kept"), settings));
@@ -337,36 +326,36 @@ void TestEndToEnd::languageSwitchReachesTheNextStart()
     QVERIFY2(installation.valid(), "temporary installation");
     {
         auto window = installation.start();
-        QTRY_VERIFY(window->ready);
-        QCOMPARE(window->language, 1);
+        QTRY_VERIFY(probe(window).ready());
+        QCOMPARE(probe(window).language(), 1);
 
         // Basic settings page: the launcher's language selector
-        QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-        QComboBox *combo = window->parts.languageCombo;
+        QTest::mouseClick(probe(window).navButtons()[1], Qt::LeftButton);
+        QComboBox *combo = probe(window).parts().languageCombo;
         QVERIFY(combo);
         QCOMPARE(combo->currentIndex(), 1);
         QTest::keyClick(combo, index > 1 ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(window->language, index);
-        QCOMPARE(window->navButtons[0]->text(), T("Home page"));
-        QVERIFY(window->navButtons[0]->text() != QStringLiteral("Home page"));
+        QCOMPARE(probe(window).language(), index);
+        QCOMPARE(probe(window).navButtons()[0]->text(), T("Home page"));
+        QVERIFY(probe(window).navButtons()[0]->text() != QStringLiteral("Home page"));
 
         QTRY_COMPARE(readAll(installation.path("local/user/launcher-language.txt")).trimmed(),
                      code);
-        QTRY_COMPARE(window->state.value("lang").toInt(-1), index);
-        QCOMPARE(window->language, index);
+        QTRY_COMPARE(probe(window).state().value("lang").toInt(-1), index);
+        QCOMPARE(probe(window).language(), index);
     }
 
     // The next start opens in that language before the service has said anything
     Quilt::language(1);
     auto window = installation.start();
-    QCOMPARE(window->language, index);
-    QCOMPARE(window->navButtons[1]->text(), T("Basic settings"));
-    QVERIFY(window->navButtons[1]->text() != QStringLiteral("Basic settings"));
-    QTRY_VERIFY(window->ready);
-    QCOMPARE(window->language, index);
-    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-    QVERIFY(window->parts.languageCombo);
-    QCOMPARE(window->parts.languageCombo->currentIndex(), index);
+    QCOMPARE(probe(window).language(), index);
+    QCOMPARE(probe(window).navButtons()[1]->text(), T("Basic settings"));
+    QVERIFY(probe(window).navButtons()[1]->text() != QStringLiteral("Basic settings"));
+    QTRY_VERIFY(probe(window).ready());
+    QCOMPARE(probe(window).language(), index);
+    QTest::mouseClick(probe(window).navButtons()[1], Qt::LeftButton);
+    QVERIFY(probe(window).parts().languageCombo);
+    QCOMPARE(probe(window).parts().languageCombo->currentIndex(), index);
 }
 
 void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
@@ -376,19 +365,19 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     QVERIFY2(installation.installGame(), "the stand-in game is built beside the service");
     auto window = installation.start();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    QTRY_VERIFY(window->ready);
-    QTRY_VERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
-    QCOMPARE(window->state.value("verified").toBool(), true);
-    QCOMPARE(window->state.value("installed").toBool(), true);
-    QCOMPARE(window->parts.playButton->text(), T("Start game"));
+    QTRY_VERIFY(probe(window).ready());
+    QTRY_VERIFY(probe(window).parts().playButton && probe(window).parts().playButton->isEnabled());
+    QCOMPARE(probe(window).state().value("verified").toBool(), true);
+    QCOMPARE(probe(window).state().value("installed").toBool(), true);
+    QCOMPARE(probe(window).parts().playButton->text(), T("Start game"));
 
     // Start game: the launcher minimises while the game runs
-    QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
+    QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
     QTRY_VERIFY(window->windowState() & Qt::WindowMinimized);
-    QVERIFY(window->state.value("running").toBool());
-    QVERIFY(window->parts.playButton);
-    QCOMPARE(window->parts.playButton->text(), T("Game running"));
-    QVERIFY(!window->parts.playButton->isEnabled());
+    QVERIFY(probe(window).state().value("running").toBool());
+    QVERIFY(probe(window).parts().playButton);
+    QCOMPARE(probe(window).parts().playButton->text(), T("Game running"));
+    QVERIFY(!probe(window).parts().playButton->isEnabled());
 
     // The game has the player's attention meanwhile
     QWidget game;
@@ -398,15 +387,15 @@ void TestEndToEnd::launcherStepsAsideWhileTheGameRuns()
     QVERIFY(!window->isActiveWindow());
 
     // The game ends by itself; the launcher comes back to the front
-    QTRY_VERIFY_WITH_TIMEOUT(!window->state.value("running").toBool(), gameTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!probe(window).state().value("running").toBool(), gameTimeout);
     QVERIFY(!(window->windowState() & Qt::WindowMinimized));
     QTRY_VERIFY(window->isActiveWindow());
     QVERIFY(window->isVisible());
-    QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Game closed"));
-    QVERIFY(window->parts.gameStatusLabel);
-    QCOMPARE(window->parts.gameStatusLabel->text(), T("Game closed"));
-    QVERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
-    QCOMPARE(window->parts.playButton->text(), T("Start game"));
+    QCOMPARE(probe(window).state().value("gameStatus").toString(), QStringLiteral("Game closed"));
+    QVERIFY(probe(window).parts().gameStatusLabel);
+    QCOMPARE(probe(window).parts().gameStatusLabel->text(), T("Game closed"));
+    QVERIFY(probe(window).parts().playButton && probe(window).parts().playButton->isEnabled());
+    QCOMPARE(probe(window).parts().playButton->text(), T("Start game"));
     QVERIFY(QFileInfo::exists(installation.path("build-logs/game.log")));
 }
 
@@ -418,10 +407,11 @@ void TestEndToEnd::closingWhilePlayingLeavesTheGameAlone()
     const QString log = installation.path("build-logs/game.log");
     {
         auto window = installation.start();
-        QTRY_VERIFY(window->ready);
-        QTRY_VERIFY(window->parts.playButton && window->parts.playButton->isEnabled());
-        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
-        QTRY_VERIFY(window->state.value("running").toBool());
+        QTRY_VERIFY(probe(window).ready());
+        QTRY_VERIFY(probe(window).parts().playButton &&
+                    probe(window).parts().playButton->isEnabled());
+        QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
+        QTRY_VERIFY(probe(window).state().value("running").toBool());
         QTRY_VERIFY(readAll(log).contains("Stand-in game started"));
         QVERIFY(window->close());
     }
@@ -437,39 +427,40 @@ void TestEndToEnd::backupsFromTheSavesPage()
         installation.path("local/user/nand/title/00010000/56513345/data/quilt.sav");
     QVERIFY(writeFile(save, "sessions=1\n"));
     auto window = installation.start();
-    QTRY_VERIFY(window->ready);
-    QVERIFY(window->state.value("saveFound").toBool());
+    QTRY_VERIFY(probe(window).ready());
+    QVERIFY(probe(window).state().value("saveFound").toBool());
     // The row of the backup with this name on the current page
     const auto backupRow = [&](const QString &label) -> QWidget * {
-        QWidget *text = labelWithText(window->pageWidget, label);
+        QWidget *text = labelWithText(probe(window).pageWidget(), label);
         return text ? text->parentWidget() : nullptr;
     };
 
     // Basic settings, then Saves in its game library
-    QTest::mouseClick(window->navButtons[1], Qt::LeftButton);
-    auto *saves = qobject_cast<QPushButton *>(buttonWithText(window->pageWidget, T("Saves")));
+    QTest::mouseClick(probe(window).navButtons()[1], Qt::LeftButton);
+    auto *saves =
+        qobject_cast<QPushButton *>(buttonWithText(probe(window).pageWidget(), T("Saves")));
     QVERIFY(saves);
     QTest::mouseClick(saves, Qt::LeftButton);
-    QCOMPARE(window->page, Page::Saves);
-    QVERIFY(labelWithText(window->pageWidget, T("No backups yet.")));
+    QCOMPARE(probe(window).page(), Page::Saves);
+    QVERIFY(labelWithText(probe(window).pageWidget(), T("No backups yet.")));
 
     // Create a named backup: it is listed once the service has answered
     const QString name = QStringLiteral("Before Thimble Tower");
-    auto *field = find<QLineEdit>(window->pageWidget, QStringLiteral("backupName"));
+    auto *field = find<QLineEdit>(probe(window).pageWidget(), QStringLiteral("backupName"));
     QVERIFY(field);
     QTest::keyClicks(field, name);
-    auto *create = find<QPushButton>(window->pageWidget, QStringLiteral("createBackup"));
+    auto *create = find<QPushButton>(probe(window).pageWidget(), QStringLiteral("createBackup"));
     QVERIFY(create && create->isEnabled());
     QTest::mouseClick(create, Qt::LeftButton);
-    QTRY_VERIFY(labelWithText(window->pageWidget, name));
-    QVERIFY(!labelWithText(window->pageWidget, T("No backups yet.")));
-    QCOMPARE(window->state.value("backups").toArray().size(), 1);
+    QTRY_VERIFY(labelWithText(probe(window).pageWidget(), name));
+    QVERIFY(!labelWithText(probe(window).pageWidget(), T("No backups yet.")));
+    QCOMPARE(probe(window).state().value("backups").toArray().size(), 1);
     const QString id =
-        window->state.value("backups").toArray().at(0).toObject().value("name").toString();
+        probe(window).state().value("backups").toArray().at(0).toObject().value("name").toString();
     QCOMPARE(readAll(installation.root() + "/local/user/backups/" + id + "/data/quilt.sav"),
              "sessions=1\n");
-    QVERIFY(window->parts.saveImportStatusLabel);
-    QCOMPARE(window->parts.saveImportStatusLabel->text(), T("Backup created"));
+    QVERIFY(probe(window).parts().saveImportStatusLabel);
+    QCOMPARE(probe(window).parts().saveImportStatusLabel->text(), T("Backup created"));
 
     // The game moves on; restoring the backup brings the old save back and keeps the newer one
     QVERIFY(writeFile(save, "sessions=2\n"));
@@ -478,17 +469,18 @@ void TestEndToEnd::backupsFromTheSavesPage()
     answerBox(T("Replace"));
     QTest::mouseClick(restore, Qt::LeftButton);
     QTRY_COMPARE(readAll(save), "sessions=1\n");
-    QTRY_COMPARE(window->state.value("backups").toArray().size(), 2);
-    QTRY_COMPARE(window->parts.saveImportStatusLabel ? window->parts.saveImportStatusLabel->text()
-                                                     : QString(),
+    QTRY_COMPARE(probe(window).state().value("backups").toArray().size(), 2);
+    QTRY_COMPARE(probe(window).parts().saveImportStatusLabel
+                     ? probe(window).parts().saveImportStatusLabel->text()
+                     : QString(),
                  T("Backup restored"));
 
     // Deleting the named backup takes it off the list and off the disk
     auto *remove = qobject_cast<QPushButton *>(buttonWithText(backupRow(name), T("Delete")));
     QVERIFY(remove);
     QTest::mouseClick(remove, Qt::LeftButton);
-    QTRY_VERIFY(!labelWithText(window->pageWidget, name));
-    QCOMPARE(window->state.value("backups").toArray().size(), 1);
+    QTRY_VERIFY(!labelWithText(probe(window).pageWidget(), name));
+    QCOMPARE(probe(window).state().value("backups").toArray().size(), 1);
     QVERIFY(!QFileInfo::exists(installation.root() + "/local/user/backups/" + id));
 }
 
@@ -507,17 +499,17 @@ void TestEndToEnd::aControllerNavigatesAndRebinds()
     };
     auto window = installation.start();
     const auto listed = [&] {
-        for (const QJsonValue &device : window->input.value("devices").toArray())
+        for (const QJsonValue &device : probe(window).input().value("devices").toArray())
             if (device.toObject().value("name").toString() == "Virtual controller")
                 return true;
         return false;
     };
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
     QTRY_VERIFY(listed());
 
     // The D-pad walks the focus through the window and back
-    QPushButton *home = window->navButtons[0];
+    QPushButton *home = probe(window).navButtons()[0];
     home->setFocus();
     pad("press dpdown");
     pad("release dpdown");
@@ -527,19 +519,19 @@ void TestEndToEnd::aControllerNavigatesAndRebinds()
     QTRY_COMPARE(QApplication::focusWidget(), home);
 
     // On the controls page, south presses the focused binding, and the trigger becomes it
-    window->navigate(Page::Controls, false);
-    QTRY_COMPARE(window->parts.bindingButtons.size(), 9);
-    QPushButton *binding = window->parts.bindingButtons[8].first;
+    probe(window).navigate(Page::Controls, false);
+    QTRY_COMPARE(probe(window).parts().bindingButtons.size(), 9);
+    QPushButton *binding = probe(window).parts().bindingButtons[8].first;
     QCOMPARE(binding->text(), T("North (Y / Triangle)"));
     binding->setFocus();
     pad("press a");
     pad("release a");
-    QTRY_VERIFY(window->capturing);
+    QTRY_VERIFY(probe(window).capturing());
     pad("axis lefttrigger 1");
     pad("axis lefttrigger 0");
     QTRY_COMPARE(binding->text(), T("Left trigger (LT / L2)"));
-    QTRY_VERIFY(!window->capturing);
-    QCOMPARE(window->state.value("bindings").toArray().at(8).toArray().at(1).toString(),
+    QTRY_VERIFY(!probe(window).capturing());
+    QCOMPARE(probe(window).state().value("bindings").toArray().at(8).toArray().at(1).toString(),
              QStringLiteral("Left trigger (LT / L2)"));
 
     // Unplugged, it leaves the list

@@ -1,5 +1,6 @@
 // The fabric widgets rendered offscreen and probed at the pixels that carry their state.
 #include "fabric.h"
+#include "support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,6 +122,8 @@ private:
     }
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void initTestCase()
     {
         QApplication::setStyle("Fusion");

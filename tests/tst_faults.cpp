@@ -48,11 +48,6 @@ constexpr bool measuresMemory = true;
 // Generous bound for closing the window: the service gets 3 s to exit, then it is killed.
 constexpr qint64 closeBoundMs = 6000;
 
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 // A figure from /proc/self/status, in KiB ("VmRSS", "VmHWM"); -1 when unreadable.
 qint64 procStatusKiB(const char *field)
 {
@@ -104,12 +99,6 @@ QJsonObject baseInput()
     return {{QStringLiteral("phase"), 1}, {QStringLiteral("message"), QStringLiteral("Base")}};
 }
 
-QJsonObject withMember(QJsonObject object, const QString &key, const QJsonValue &value)
-{
-    object.insert(key, value);
-    return object;
-}
-
 // Every page, with the motion sub-tab of the controls page as a ninth stop.
 struct Stop
 {
@@ -120,27 +109,19 @@ const Stop everyPage[] = {{Page::Play, 0},        {Page::Install, 0},  {Page::Di
                           {Page::Controls, 0},    {Page::Controls, 1}, {Page::Saves, 0},
                           {Page::Diagnostics, 0}, {Page::Basic, 0},    {Page::ControllerGuide, 0}};
 
-// Clicks a button of the confirmation box as soon as one is open; the box opens when a
-// reply arrives, so the timer keeps looking rather than firing once.
-std::unique_ptr<QTimer> answerConfirmation(bool confirm)
+// Clicks "Close without saving" (or "Cancel") in the confirmation box once one is open; the
+// box opens when a reply arrives. The flag tells when it was answered.
+std::shared_ptr<bool> answerConfirmation(bool confirm)
 {
-    auto timer = std::make_unique<QTimer>();
-    QTimer *raw = timer.get();
-    QObject::connect(raw, &QTimer::timeout, raw, [raw, confirm] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        const QString wanted = confirm ? Quilt::T("Close without saving") : Quilt::T("Cancel");
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == wanted) {
-                raw->stop();
-                button->click();
-                return;
-            }
-        }
-    });
-    timer->start(10);
-    return timer;
+    auto answered = std::make_shared<bool>(false);
+    const char *wanted = confirm ? "Close without saving" : "Cancel";
+    answerModalWidget([wanted](QWidget *modal) { return button(modal, wanted) != nullptr; },
+                      [answered, wanted](QWidget *modal) {
+                          *answered = true;
+                          button(modal, wanted)->click();
+                      },
+                      30000, true);
+    return answered;
 }
 
 // A loopback port that counts who connects to it (plain sockets: the tests link no Qt Network).
@@ -199,6 +180,7 @@ class TestFaults : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
     void init();
 
     // 1. Malformed reply lines
@@ -245,14 +227,14 @@ private:
 std::unique_ptr<Quilt::Window> TestFaults::readyWindow()
 {
     auto window = std::make_unique<Quilt::Window>(QString(), QString(), true);
-    window->handleLine(json(stateReply(QStringLiteral("hello"), baseState(), baseInput())));
+    probe(window).handleLine(json(stateReply(QStringLiteral("hello"), baseState(), baseInput())));
     return window;
 }
 
 void TestFaults::show(Quilt::Window &window, const Stop &stop)
 {
-    window.controlsTab = stop.controlsTab;
-    window.navigate(stop.page, false);
+    probe(window).controlsTab() = stop.controlsTab;
+    probe(window).navigate(stop.page, false);
 }
 
 namespace {
@@ -288,9 +270,10 @@ private:
 std::unique_ptr<QObject> TestFaults::recordRebuilds(Quilt::Window &window, QList<int> &seen)
 {
     Quilt::Window *target = &window;
-    return std::make_unique<RebuildRecorder>(window.scrollArea->viewport(), [target, &seen] {
-        seen.append(target->state.value(QLatin1String("seq")).toInt());
-    });
+    return std::make_unique<RebuildRecorder>(
+        probe(window).scrollArea()->viewport(), [target, &seen] {
+            seen.append(probe(target).state().value(QLatin1String("seq")).toInt());
+        });
 }
 
 qint64 TestFaults::destroyTimed(std::unique_ptr<Quilt::Window> &window)
@@ -303,6 +286,7 @@ qint64 TestFaults::destroyTimed(std::unique_ptr<Quilt::Window> &window)
 
 void TestFaults::init()
 {
+    QuiltTest::resetShared();
     Quilt::language(1);
 }
 
@@ -423,28 +407,28 @@ void TestFaults::malformedLines()
     QFETCH(bool, pollAnswered);
 
     auto window = readyWindow();
-    QVERIFY(window->ready);
-    window->pollPending = true;
-    window->notice(QStringLiteral("Earlier error"));
+    QVERIFY(probe(window).ready());
+    probe(window).pollPending() = true;
+    probe(window).notice(QStringLiteral("Earlier error"));
 
-    window->handleLine(line);
-    QCOMPARE(window->state, expectState);
-    QCOMPARE(window->config, expectState.value(QLatin1String("config")).toObject());
-    QCOMPARE(window->input, expectInput);
-    QCOMPARE(window->language, expectLanguage);
-    QCOMPARE(window->noticeLabel->text(), expectNotice);
-    QCOMPARE(window->noticeLabel->isHidden(), expectNotice.isEmpty());
-    QCOMPARE(window->pollPending, !pollAnswered);
-    QVERIFY(window->ready);
+    probe(window).handleLine(line);
+    QCOMPARE(probe(window).state(), expectState);
+    QCOMPARE(probe(window).config(), expectState.value(QLatin1String("config")).toObject());
+    QCOMPARE(probe(window).input(), expectInput);
+    QCOMPARE(probe(window).language(), expectLanguage);
+    QCOMPARE(probe(window).noticeLabel()->text(), expectNotice);
+    QCOMPARE(probe(window).noticeLabel()->isHidden(), expectNotice.isEmpty());
+    QCOMPARE(probe(window).pollPending(), !pollAnswered);
+    QVERIFY(probe(window).ready());
 
     // The next valid reply is handled as usual.
     QJsonObject next = withMember(baseState(), "gameStatus", "Next");
-    window->handleLine(json(stateReply("poll", next, {{"phase", 4}})));
-    QCOMPARE(window->state, next);
-    QCOMPARE(window->input, (QJsonObject{{"phase", 4}}));
-    QCOMPARE(window->language, 1);
-    QVERIFY(!window->pollPending);
-    QCOMPARE(window->footerStatus->text(), QStringLiteral("No unsaved changes"));
+    probe(window).handleLine(json(stateReply("poll", next, {{"phase", 4}})));
+    QCOMPARE(probe(window).state(), next);
+    QCOMPARE(probe(window).input(), (QJsonObject{{"phase", 4}}));
+    QCOMPARE(probe(window).language(), 1);
+    QVERIFY(!probe(window).pollPending());
+    QCOMPARE(probe(window).footerStatus()->text(), QStringLiteral("No unsaved changes"));
 }
 
 void TestFaults::wrongTypesOnEveryPage_data()
@@ -565,25 +549,25 @@ void TestFaults::wrongTypesOnEveryPage()
 
     for (int language : {1, 0, 2}) {
         auto window = readyWindow();
-        window->setLanguage(language);
+        probe(window).setLanguage(language);
         window->show();
         const QJsonObject localState = withMember(state, "lang", language);
         for (const Stop &stop : everyPage) {
             show(*window, stop);
             // Through the reply path: a rebuild, then polls that update the live parts.
-            window->handleLine(json(stateReply("reload", localState, input)));
-            window->handleLine(json(stateReply("poll", localState, input)));
-            window->handleLine(json(QJsonObject{{"cmd", "poll"}, {"input", input}}));
-            QCOMPARE(window->page, stop.page);
-            QCOMPARE(window->state, localState);
-            QCOMPARE(window->input, input);
-            QCOMPARE(window->language, language);
-            QVERIFY(window->pageWidget);
+            probe(window).handleLine(json(stateReply("reload", localState, input)));
+            probe(window).handleLine(json(stateReply("poll", localState, input)));
+            probe(window).handleLine(json(QJsonObject{{"cmd", "poll"}, {"input", input}}));
+            QCOMPARE(probe(window).page(), stop.page);
+            QCOMPARE(probe(window).state(), localState);
+            QCOMPARE(probe(window).input(), input);
+            QCOMPARE(probe(window).language(), language);
+            QVERIFY(probe(window).pageWidget());
             window->grab(); // paints every widget of the page
 
             // What it shows follows from the values as they read
-            QCOMPARE(window->mirror().editable(), editable);
-            for (QWidget *control : std::as_const(window->parts.trackedControls))
+            QCOMPARE(probe(window).mirror().editable(), editable);
+            for (QWidget *control : std::as_const(probe(window).parts().trackedControls))
                 // Its own flag: a parent panel may be switched off on purpose.
                 QVERIFY2(!control->testAttribute(Qt::WA_ForceDisabled) == editable,
                          qPrintable(QStringLiteral("page %1 tab %2: %3 %4")
@@ -591,19 +575,21 @@ void TestFaults::wrongTypesOnEveryPage()
                                         .arg(stop.controlsTab)
                                         .arg(QLatin1String(control->metaObject()->className()),
                                              control->accessibleName())));
-            QCOMPARE(window->footerStatus->text(),
+            QCOMPARE(probe(window).footerStatus()->text(),
                      editable ? Quilt::T("No unsaved changes")
                               : Quilt::T("Settings need attention. Open Diagnostics to fix them."));
             if (stop.page == Page::Play) {
-                QVERIFY(window->parts.playButton);
-                QCOMPARE(window->parts.playButton->text(),
+                QVERIFY(probe(window).parts().playButton);
+                QCOMPARE(probe(window).parts().playButton->text(),
                          dataReady ? Quilt::T("Start game") : Quilt::T("Choose game data"));
-                QCOMPARE(window->parts.playButton->isEnabled(), !dataReady || editable);
+                QCOMPARE(probe(window).parts().playButton->isEnabled(), !dataReady || editable);
             }
         }
         // The pages survive the other replies too, and the next good state wins.
-        window->handleLine(json(stateReply("poll", withMember(baseState(), "lang", language))));
-        QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Base status"));
+        probe(window).handleLine(
+            json(stateReply("poll", withMember(baseState(), "lang", language))));
+        QCOMPARE(probe(window).state().value("gameStatus").toString(),
+                 QStringLiteral("Base status"));
     }
 }
 
@@ -613,8 +599,8 @@ void TestFaults::noiseThroughTheChild()
     // Polls get the default answer without a state, so the state sent below stays.
     service.reply("hello", stateReply("hello", baseState()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->notice(QStringLiteral("Earlier error"));
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).notice(QStringLiteral("Earlier error"));
 
     QByteArray noise;
     noise += "not json\n";
@@ -632,16 +618,18 @@ void TestFaults::noiseThroughTheChild()
                              {{"phase", 5}})) +
              "\r\n";
     service.sendRaw(noise);
-    QTRY_COMPARE(window->state.value("gameStatus").toString(), QStringLiteral("After the noise"));
-    QVERIFY(window->noticeLabel->isHidden());
+    QTRY_COMPARE(probe(window).state().value("gameStatus").toString(),
+                 QStringLiteral("After the noise"));
+    QVERIFY(probe(window).noticeLabel()->isHidden());
 
     // A million levels of nesting through the pipe, then a good reply.
     service.push({{"rawRepeat", "["}, {"count", 1000000}});
     service.push({{"rawRepeat", "]"}, {"count", 1000000}});
     service.sendRaw("\n");
     service.send(stateReply("refresh", withMember(baseState(), "gameStatus", "After the depth")));
-    QTRY_COMPARE(window->state.value("gameStatus").toString(), QStringLiteral("After the depth"));
-    QVERIFY(window->replies.pending().isEmpty());
+    QTRY_COMPARE(probe(window).state().value("gameStatus").toString(),
+                 QStringLiteral("After the depth"));
+    QVERIFY(probe(window).replies().pending().isEmpty());
 
     // Polling still goes on, one at a time.
     const int polls = service.count("poll");
@@ -656,19 +644,19 @@ void TestFaults::noiseThroughTheChild()
 void TestFaults::deepNesting()
 {
     auto window = readyWindow();
-    window->navigate(Page::Controls, false);
+    probe(window).navigate(Page::Controls, false);
     for (int depth : {1025, 1000000}) {
         const QByteArray arrays = QByteArray(depth, '[') + QByteArray(depth, ']');
         const QByteArray objects =
             QByteArray(R"({"a":)").repeated(depth) + "1" + QByteArray(depth, '}');
         const QByteArray inInput = R"({"cmd":"poll","input":{"x":)" + arrays + "}}";
         for (const QByteArray &line : {arrays, objects, inInput}) {
-            window->pollPending = true;
-            window->handleLine(line);
+            probe(window).pollPending() = true;
+            probe(window).handleLine(line);
             // Too deep for the parser: an unreadable line, which leaves the poll unanswered.
-            QCOMPARE(window->state, baseState());
-            QCOMPARE(window->input, QJsonObject());
-            QVERIFY(window->pollPending);
+            QCOMPARE(probe(window).state(), baseState());
+            QCOMPARE(probe(window).input(), QJsonObject());
+            QVERIFY(probe(window).pollPending());
         }
         qInfo("%d levels of nesting: handled as an unreadable line", depth);
     }
@@ -681,10 +669,10 @@ void TestFaults::deepNesting()
                             R"(,"config":{"gain":)" + deep + "}}}";
     for (const Stop &stop : everyPage) {
         show(*window, stop);
-        window->handleLine(line);
-        QVERIFY(window->ready);
-        QCOMPARE(window->input.value("devices").toArray().size(), 1);
-        QCOMPARE(window->state.value("bindings").toArray().size(), 1);
+        probe(window).handleLine(line);
+        QVERIFY(probe(window).ready());
+        QCOMPARE(probe(window).input().value("devices").toArray().size(), 1);
+        QCOMPARE(probe(window).state().value("bindings").toArray().size(), 1);
     }
 }
 
@@ -716,20 +704,20 @@ void TestFaults::largeState()
 
     auto window = readyWindow();
     window->show();
-    window->handleLine(reply);
-    QCOMPARE(window->state.value("bindings").toArray().size(), 2000);
-    QCOMPARE(window->input.value("devices").toArray().size(), 2000);
+    probe(window).handleLine(reply);
+    QCOMPARE(probe(window).state().value("bindings").toArray().size(), 2000);
+    QCOMPARE(probe(window).input().value("devices").toArray().size(), 2000);
     for (const Stop &stop : everyPage) {
         QElapsedTimer clock;
         clock.start();
         show(*window, stop);
         const qint64 rebuild = clock.elapsed();
         clock.restart();
-        window->handleLine(reply);
+        probe(window).handleLine(reply);
         const qint64 handled = clock.elapsed();
         qInfo("large state, page %d tab %d: rebuild %lld ms, one poll reply %lld ms",
               int(stop.page), stop.controlsTab, rebuild, handled);
-        QCOMPARE(window->page, stop.page);
+        QCOMPARE(probe(window).page(), stop.page);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
@@ -742,7 +730,7 @@ void TestFaults::overlongLine()
     ScriptedService service;
     service.reply("hello", stateReply("hello", baseState()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
 
     const bool peakReset = resetPeakRss();
     const qint64 before = procStatusKiB("VmRSS");
@@ -751,8 +739,9 @@ void TestFaults::overlongLine()
     service.sendRaw("\n");
     service.send(stateReply("refresh", withMember(baseState(), "gameStatus", "After the flood"),
                             {{"phase", 6}}));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        window->state.value("gameStatus").toString() == QLatin1String("After the flood"), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(probe(window).state().value("gameStatus").toString() ==
+                                 QLatin1String("After the flood"),
+                             60000);
     const qint64 peak = peakReset ? std::max(procStatusKiB("VmHWM"), sampler.peak) : sampler.peak;
     const qint64 growthMiB = (peak - before) / 1024;
     qInfo("64 MiB line without a line feed: peak RSS growth %lld MiB (line cap %lld MiB, %s)",
@@ -762,8 +751,8 @@ void TestFaults::overlongLine()
     // with it, one capped line and the allocator's slack for it.
     QVERIFY2(!measuresMemory || growthMiB < 3 * Quilt::Window::maxReplyLine / MiB,
              qPrintable(QStringLiteral("grew by %1 MiB").arg(growthMiB)));
-    QVERIFY(!window->replies.skipping());
-    QVERIFY(window->replies.pending().size() < 1024);
+    QVERIFY(!probe(window).replies().skipping());
+    QVERIFY(probe(window).replies().pending().size() < 1024);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -773,7 +762,7 @@ void TestFaults::replySplitAtEveryByte()
 {
     auto window = readyWindow();
     // On the diagnostics page every reply with a state rebuilds the page exactly once.
-    window->navigate(Page::Diagnostics, false);
+    probe(window).navigate(Page::Diagnostics, false);
     QList<int> seen;
     auto recorder = recordRebuilds(*window, seen);
 
@@ -782,14 +771,14 @@ void TestFaults::replySplitAtEveryByte()
         const QByteArray whole =
             json(stateReply("refresh", withMember(baseState(), "seq", split + 1))) + '\n';
         const qsizetype at = std::min<qsizetype>(split, whole.size() - 1);
-        window->replies.append(whole.left(at));
-        window->receive();
+        probe(window).replies().append(whole.left(at));
+        probe(window).receive();
         QCOMPARE(seen.size(), split - 1); // a partial line waits
-        window->replies.append(whole.mid(at));
-        window->receive();
+        probe(window).replies().append(whole.mid(at));
+        probe(window).receive();
         QCOMPARE(seen.size(), split);
         QCOMPARE(seen.last(), split + 1);
-        QVERIFY(window->replies.pending().isEmpty());
+        QVERIFY(probe(window).replies().pending().isEmpty());
         if (split % 50 == 0)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -804,19 +793,21 @@ void TestFaults::replySplitAcrossWrites()
     // Unanswered polls keep the peer quiet between the two halves.
     service.rule({{"on", "poll"}, {"silent", true}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
     QVERIFY(service.waitFor("poll"));
 
     const QByteArray line =
         json(stateReply("refresh", withMember(baseState(), "gameStatus", "Joined"))) + '\n';
     for (qsizetype at : {qsizetype(1), line.size() / 2, line.size() - 1}) {
-        window->handleLine(json(stateReply("refresh", baseState())));
+        probe(window).handleLine(json(stateReply("refresh", baseState())));
         service.sendRaw(line.left(at));
-        QTRY_COMPARE(window->replies.pending(), line.left(at));
-        QCOMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Base status"));
+        QTRY_COMPARE(probe(window).replies().pending(), line.left(at));
+        QCOMPARE(probe(window).state().value("gameStatus").toString(),
+                 QStringLiteral("Base status"));
         service.sendRaw(line.mid(at));
-        QTRY_COMPARE(window->state.value("gameStatus").toString(), QStringLiteral("Joined"));
-        QVERIFY(window->replies.pending().isEmpty());
+        QTRY_COMPARE(probe(window).state().value("gameStatus").toString(),
+                     QStringLiteral("Joined"));
+        QVERIFY(probe(window).replies().pending().isEmpty());
     }
 }
 
@@ -826,8 +817,8 @@ void TestFaults::hundredRepliesInOneWrite()
     service.reply("hello", stateReply("hello", baseState()));
     service.rule({{"on", "poll"}, {"silent", true}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Diagnostics, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Diagnostics, false);
     QList<int> seen;
     auto recorder = recordRebuilds(*window, seen);
 
@@ -852,24 +843,24 @@ void TestFaults::serviceKilledMidLine()
     ScriptedService service;
     service.serve(baseState(), baseInput());
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    QVERIFY(window->saveButton);
+    QTRY_VERIFY(probe(window).ready());
+    QVERIFY(probe(window).saveButton());
 
     service.push(
         {{"raw", R"({"cmd":"refresh","input":{"phase":9},"state":{"gameSta)"}, {"crash", true}});
-    QTRY_VERIFY(!window->ready);
-    QCOMPARE(window->noticeLabel->text(), Quilt::T("Launcher connection closed"));
-    QVERIFY(!window->noticeLabel->isHidden());
-    QVERIFY(!window->pollTimer.isActive());
+    QTRY_VERIFY(!probe(window).ready());
+    QCOMPARE(probe(window).noticeLabel()->text(), Quilt::T("Launcher connection closed"));
+    QVERIFY(!probe(window).noticeLabel()->isHidden());
+    QVERIFY(!probe(window).pollTimer().isActive());
     // The half line never counts, and the mirror keeps the last state.
-    QCOMPARE(window->input, baseInput());
-    QCOMPARE(window->state, baseState());
-    QVERIFY(!window->saveButton->isEnabled());
+    QCOMPARE(probe(window).input(), baseInput());
+    QCOMPARE(probe(window).state(), baseState());
+    QVERIFY(!probe(window).saveButton()->isEnabled());
 
     // Nothing more is sent, and a close goes through at once.
     const int requests = service.lines().size();
-    QSignalSpy ticks(&window->pollTimer, &QTimer::timeout);
-    window->patch("vsync", false);
+    QSignalSpy ticks(&probe(window).pollTimer(), &QTimer::timeout);
+    probe(window).patch("vsync", false);
     QCOMPARE(service.lines().size(), requests);
     QVERIFY(window->close());
     const qint64 ms = destroyTimed(window);
@@ -885,16 +876,16 @@ void TestFaults::serviceHung()
     // The first poll hangs the peer: it reads on but never answers, and ignores end of input.
     service.rule({{"on", "poll"}, {"hang", true}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
     QVERIFY(service.waitFor("poll"));
 
-    QSignalSpy ticks(&window->pollTimer, &QTimer::timeout);
+    QSignalSpy ticks(&probe(window).pollTimer(), &QTimer::timeout);
     QTRY_VERIFY(ticks.count() >= 5);
-    window->request(QStringLiteral("refresh"), {});
+    probe(window).request(QStringLiteral("refresh"), {});
     QVERIFY(service.waitFor("refresh"));
     QCOMPARE(service.count("poll"), 1); // one outstanding poll, never a second
-    QVERIFY(window->pollPending);
-    QVERIFY(window->noticeLabel->isHidden());
+    QVERIFY(probe(window).pollPending());
+    QVERIFY(probe(window).noticeLabel()->isHidden());
 
     QVERIFY(window->close()); // nothing unsaved
     const qint64 ms = destroyTimed(window);
@@ -910,25 +901,26 @@ void TestFaults::serviceMissing()
     const QString missing = root.filePath(QStringLiteral("no-such-service"));
     auto window = std::make_unique<Quilt::Window>(root.path(), missing, false);
     window->show();
-    QTRY_VERIFY(!window->noticeLabel->isHidden());
-    QVERIFY(!window->noticeLabel->text().isEmpty());
-    const QString firstNotice = window->noticeLabel->text();
-    QSignalSpy ticks(&window->pollTimer, &QTimer::timeout);
-    QVERIFY(!window->ready);
-    QVERIFY(!window->pollTimer.isActive());
-    QVERIFY(window->parts.dataStatusLabel);
-    QCOMPARE(window->parts.dataStatusLabel->text(), Quilt::T("Checking native executable..."));
-    QVERIFY(window->parts.playButton);
-    QVERIFY(!window->parts.playButton->isEnabled());
+    QTRY_VERIFY(!probe(window).noticeLabel()->isHidden());
+    QVERIFY(!probe(window).noticeLabel()->text().isEmpty());
+    const QString firstNotice = probe(window).noticeLabel()->text();
+    QSignalSpy ticks(&probe(window).pollTimer(), &QTimer::timeout);
+    QVERIFY(!probe(window).ready());
+    QVERIFY(!probe(window).pollTimer().isActive());
+    QVERIFY(probe(window).parts().dataStatusLabel);
+    QCOMPARE(probe(window).parts().dataStatusLabel->text(),
+             Quilt::T("Checking native executable..."));
+    QVERIFY(probe(window).parts().playButton);
+    QVERIFY(!probe(window).parts().playButton->isEnabled());
 
     // Every page builds without a service and keeps its editable controls disabled.
     for (const Stop &stop : everyPage) {
         show(*window, stop);
-        for (QWidget *control : std::as_const(window->parts.trackedControls))
+        for (QWidget *control : std::as_const(probe(window).parts().trackedControls))
             QVERIFY(!control->isEnabled());
     }
-    QCOMPARE(window->noticeLabel->text(), firstNotice);
-    window->dirty = true;
+    QCOMPARE(probe(window).noticeLabel()->text(), firstNotice);
+    probe(window).dirty() = true;
     QVERIFY(window->close()); // nothing can be saved, so nothing blocks
     const qint64 ms = destroyTimed(window);
     QVERIFY(ms < closeBoundMs);
@@ -940,7 +932,7 @@ void TestFaults::stderrFlood()
     ScriptedService service;
     service.reply("hello", stateReply("hello", baseState()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
     QVERIFY(service.waitFor("poll"));
 
     const bool peakReset = resetPeakRss();
@@ -948,22 +940,23 @@ void TestFaults::stderrFlood()
     RssSampler sampler;
     service.push({{"flood", 200 * MiB}});
     service.send(stateReply("refresh", withMember(baseState(), "gameStatus", "After the flood")));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        window->state.value("gameStatus").toString() == QLatin1String("After the flood"), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(probe(window).state().value("gameStatus").toString() ==
+                                 QLatin1String("After the flood"),
+                             120000);
     const qint64 peak = peakReset ? std::max(procStatusKiB("VmHWM"), sampler.peak) : sampler.peak;
     const qint64 growthKiB = peak - before;
     qInfo("200 MiB of standard error: peak RSS growth %lld KiB (%s)", growthKiB,
           peakReset ? "VmHWM" : "sampled VmRSS");
     QVERIFY2(!measuresMemory || growthKiB < 16 * 1024,
              qPrintable(QStringLiteral("grew by %1 KiB").arg(growthKiB)));
-    QVERIFY(window->noticeLabel->isHidden());
+    QVERIFY(probe(window).noticeLabel()->isHidden());
 
     // Polls go on afterwards, one at a time.
     const int polls = service.count("poll");
     QVERIFY(service.waitFor("poll", polls + 2));
 
     // Closing in the middle of another flood still ends in time.
-    QSignalSpy errorOutput(&window->process, &QProcess::readyReadStandardError);
+    QSignalSpy errorOutput(&probe(window).process(), &QProcess::readyReadStandardError);
     service.push({{"flood", 200 * MiB}});
     QTRY_VERIFY(errorOutput.count() > 0);
     QVERIFY(window->close());
@@ -1038,14 +1031,14 @@ void TestFaults::markupShownLiterally()
 
     for (int language : {0, 1, 2}) {
         auto window = readyWindow();
-        window->setLanguage(language);
+        probe(window).setLanguage(language);
         window->show();
         for (const QJsonObject &base : states) {
             const QJsonObject localState = withMember(base, "lang", language);
             for (const Stop &stop : everyPage) {
                 show(*window, stop);
-                window->handleLine(json(stateReply("reload", localState, input)));
-                window->handleLine(json(stateReply("poll", localState, input)));
+                probe(window).handleLine(json(stateReply("reload", localState, input)));
+                probe(window).handleLine(json(stateReply("poll", localState, input)));
                 window->grab();
                 checkLiteral(*window, qPrintable(QStringLiteral("language %1 page %2 tab %3")
                                                      .arg(language)
@@ -1053,22 +1046,22 @@ void TestFaults::markupShownLiterally()
                                                      .arg(stop.controlsTab)));
                 if (QTest::currentTestFailed())
                     return;
-                if (window->parts.gameStatusLabel)
-                    QCOMPARE(window->parts.gameStatusLabel->text(), link);
-                if (window->parts.saveImportStatusLabel)
-                    QCOMPARE(window->parts.saveImportStatusLabel->text(),
+                if (probe(window).parts().gameStatusLabel)
+                    QCOMPARE(probe(window).parts().gameStatusLabel->text(), link);
+                if (probe(window).parts().saveImportStatusLabel)
+                    QCOMPARE(probe(window).parts().saveImportStatusLabel->text(),
                              Quilt::T("Missing ") + image);
-                if (window->parts.dataStatusLabel)
-                    QCOMPARE(shownToolTip(window->parts.dataStatusLabel->toolTip()), image);
+                if (probe(window).parts().dataStatusLabel)
+                    QCOMPARE(shownToolTip(probe(window).parts().dataStatusLabel->toolTip()), image);
             }
         }
         // An error reply goes to the notice line, literally.
-        window->handleLine(json(QJsonObject{{"cmd", "verify"}, {"error", image}}));
-        QCOMPARE(window->noticeLabel->text(), image);
-        QCOMPARE(window->noticeLabel->textFormat(), Qt::PlainText);
-        window->handleLine(
+        probe(window).handleLine(json(QJsonObject{{"cmd", "verify"}, {"error", image}}));
+        QCOMPARE(probe(window).noticeLabel()->text(), image);
+        QCOMPARE(probe(window).noticeLabel()->textFormat(), Qt::PlainText);
+        probe(window).handleLine(
             json(QJsonObject{{"cmd", "verify"}, {"error", QStringLiteral("Missing ") + link}}));
-        QCOMPARE(window->noticeLabel->text(), Quilt::T("Missing ") + link);
+        QCOMPARE(probe(window).noticeLabel()->text(), Quilt::T("Missing ") + link);
         window->grab();
         QCoreApplication::processEvents();
     }
@@ -1085,13 +1078,13 @@ void TestFaults::closeSaveSucceeds()
     service.serve(withMember(baseState(), "dirty", true));
     service.reply("save", stateReply("save", baseState()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
 
     QVERIFY(!window->close()); // refused until the save is answered
     QTRY_VERIFY(!window->isVisible());
     QCOMPARE(service.count("save"), 1);
-    QVERIFY(!window->dirty);
-    QVERIFY(!window->discardOnQuit);
+    QVERIFY(!probe(window).dirty());
+    QVERIFY(!probe(window).discardOnQuit());
     QVERIFY(destroyTimed(window) < closeBoundMs);
     const QJsonObject quit = service.requests().last();
     QCOMPARE(quit.value("cmd").toString(), QStringLiteral("quit"));
@@ -1105,18 +1098,18 @@ void TestFaults::closeSaveFailsThenCancel()
     service.reply("save", {{"cmd", "save"}, {"error", "Could not save settings"}}, 1);
     service.reply("save", stateReply("save", baseState()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->patch("vsync", false); // unsaved here, not yet in the service's state
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).patch("vsync", false); // unsaved here, not yet in the service's state
 
     {
         auto answer = answerConfirmation(false);
         QVERIFY(!window->close());
-        QTRY_VERIFY(!answer->isActive());
+        QTRY_VERIFY(*answer);
     }
     QVERIFY(window->isVisible());
-    QVERIFY(!window->closeAfterSave);
-    QVERIFY(window->dirty);
-    QCOMPARE(window->noticeLabel->text(), Quilt::T("Could not save settings"));
+    QVERIFY(!probe(window).closeAfterSave());
+    QVERIFY(probe(window).dirty());
+    QCOMPARE(probe(window).noticeLabel()->text(), Quilt::T("Could not save settings"));
     QCOMPARE(service.count("save"), 1);
 
     // A later close starts over, and this time the save goes through.
@@ -1135,12 +1128,12 @@ void TestFaults::closeSaveFailsThenConfirm()
     service.serve(withMember(baseState(), "dirty", true));
     service.reply("save", {{"cmd", "save"}, {"error", "Could not save settings"}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
 
     auto answer = answerConfirmation(true);
     QVERIFY(!window->close());
     QTRY_VERIFY(!window->isVisible());
-    QVERIFY(window->discardOnQuit);
+    QVERIFY(probe(window).discardOnQuit());
     QVERIFY(destroyTimed(window) < closeBoundMs);
     const QJsonObject quit = service.requests().last();
     QCOMPARE(quit.value("cmd").toString(), QStringLiteral("quit"));
@@ -1154,7 +1147,7 @@ void TestFaults::closeSaveNeverAnswered()
     service.serve(withMember(baseState(), "dirty", true));
     service.rule({{"on", "save"}, {"silent", true}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
 
     // While the save is out, a second close neither closes nor sends another save.
     QVERIFY(!window->close());
@@ -1167,12 +1160,12 @@ void TestFaults::closeSaveNeverAnswered()
         QElapsedTimer clock;
         clock.start();
         auto answer = answerConfirmation(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!answer->isActive(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(*answer, 15000);
         qInfo("unanswered save on the way out: asked after %lld ms", clock.elapsed());
     }
     QVERIFY(window->isVisible());
-    QVERIFY(!window->closeAfterSave);
-    QCOMPARE(window->noticeLabel->text(), Quilt::T("Could not save settings"));
+    QVERIFY(!probe(window).closeAfterSave());
+    QCOMPARE(probe(window).noticeLabel()->text(), Quilt::T("Could not save settings"));
     QCOMPARE(service.count("save"), 1);
 
     // The window is not stuck: a later close tries again, and the player may give up.
@@ -1192,15 +1185,15 @@ void TestFaults::closeSaveServiceGone()
     service.serve(withMember(baseState(), "dirty", true));
     service.rule({{"on", "save"}, {"exit", 0}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
 
     QVERIFY(!window->close());
-    QTRY_VERIFY(!window->ready);
+    QTRY_VERIFY(!probe(window).ready());
     // The player is told, and the window stays open until they close it again.
     QVERIFY(window->isVisible());
-    QVERIFY(!window->closeAfterSave);
-    QVERIFY(!window->closeSaveTimer.isActive()); // no late "Close without saving?" either
-    QCOMPARE(window->noticeLabel->text(), Quilt::T("Launcher connection closed"));
+    QVERIFY(!probe(window).closeAfterSave());
+    QVERIFY(!probe(window).closeSaveTimer().isActive()); // no late "Close without saving?" either
+    QCOMPARE(probe(window).noticeLabel()->text(), Quilt::T("Launcher connection closed"));
     QVERIFY(window->close());
     QVERIFY(destroyTimed(window) < closeBoundMs);
     // Nothing could be sent after the service went away.

@@ -21,13 +21,6 @@ using namespace QuiltTest;
 
 namespace {
 
-void touch(const QString &path)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("x");
-}
-
 } // namespace
 
 class TestFolderView : public QObject
@@ -39,19 +32,14 @@ class TestFolderView : public QObject
     {
         QTemporaryDir root;
         Quilt::Window window{root.path(), QString(), true};
-        QList<QUrl> opened;
-        bool opens = true;
-
-        Viewer()
-        {
-            window.openUrl = [this](const QUrl &url) {
-                opened.append(url);
-                return opens;
-            };
-        }
+        RecordingOpener opener{window};
+        QList<QUrl> &opened = opener.opened;
+        bool &opens = opener.opens;
     };
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void missingFolderIsCreatedAndFollowsItsFiles();
     void treeIsReadOnlySortedAndHidesTheType();
     void enterOpensFilesOnlyAndFailuresShowInTheDialog();
@@ -68,27 +56,27 @@ void TestFolderView::missingFolderIsCreatedAndFollowsItsFiles()
     bool showedEmpty = false;
     bool showedTree = false;
     bool showedEmptyAgain = false;
-    whenModal<QDialog>([&](QDialog *dialog) {
+    answerModal<QDialog>([&](QDialog *dialog) {
         QCOMPARE(dialog->objectName(), QStringLiteral("folderView"));
         pathShown = labelWithText(dialog, QDir::toNativeSeparators(folder)) != nullptr;
         auto *stack = dialog->findChild<QStackedWidget *>();
         auto *empty = find<QLabel>(dialog, QStringLiteral("emptyFolder"));
         showedEmpty = QTest::qWaitFor([&] { return stack->currentWidget() == empty; });
-        touch(QDir(folder).filePath(QStringLiteral("a.bin")));
+        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("a.bin")), "x"));
         showedTree = QTest::qWaitFor(
             [&] { return qobject_cast<QTreeView *>(stack->currentWidget()) != nullptr; });
         QFile::remove(QDir(folder).filePath(QStringLiteral("a.bin")));
         showedEmptyAgain = QTest::qWaitFor([&] { return stack->currentWidget() == empty; });
         dialog->reject();
     });
-    viewer.window.openFolder("Save files", folder);
+    probe(viewer.window).openFolder("Save files", folder);
 
     QVERIFY(QDir(folder).exists());
     QVERIFY(pathShown);
     QVERIFY2(showedEmpty, "a new folder should show \"This folder is empty.\"");
     QVERIFY2(showedTree, "a file appearing should switch to the tree");
     QVERIFY2(showedEmptyAgain, "the last file vanishing should bring the empty page back");
-    QVERIFY(viewer.window.noticeLabel->isHidden());
+    QVERIFY(probe(viewer.window).noticeLabel()->isHidden());
 }
 
 void TestFolderView::treeIsReadOnlySortedAndHidesTheType()
@@ -96,14 +84,14 @@ void TestFolderView::treeIsReadOnlySortedAndHidesTheType()
     Viewer viewer;
     const QString folder = viewer.root.filePath(QStringLiteral("logs"));
     QDir().mkpath(folder);
-    touch(QDir(folder).filePath(QStringLiteral("b.txt")));
-    touch(QDir(folder).filePath(QStringLiteral("a.txt")));
+    QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("b.txt")), "x"));
+    QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("a.txt")), "x"));
 
     QStringList names;
     bool readOnly = false;
     bool typeHidden = false;
     bool lastStretches = true;
-    whenModal<QDialog>([&](QDialog *dialog) {
+    answerModal<QDialog>([&](QDialog *dialog) {
         auto *tree = dialog->findChild<QTreeView *>();
         auto *model = qobject_cast<QFileSystemModel *>(tree->model());
         if (!QTest::qWaitFor([&] { return model->rowCount(tree->rootIndex()) == 2; })) {
@@ -124,7 +112,7 @@ void TestFolderView::treeIsReadOnlySortedAndHidesTheType()
         lastStretches = tree->header()->stretchLastSection();
         dialog->reject();
     });
-    viewer.window.openFolder("Open Logs", folder);
+    probe(viewer.window).openFolder("Open Logs", folder);
 
     QCOMPARE(names, QStringList({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     QVERIFY(readOnly);
@@ -138,7 +126,7 @@ void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
     viewer.opens = false;
     const QString folder = viewer.root.filePath(QStringLiteral("saves"));
     QDir().mkpath(QDir(folder).filePath(QStringLiteral("sub")));
-    touch(QDir(folder).filePath(QStringLiteral("save.bin")));
+    QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("save.bin")), "x"));
 
     QList<QUrl> afterFolder;
     QList<QUrl> afterFile;
@@ -146,7 +134,7 @@ void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
     QString folderNotice;
     bool stillOpen = false;
     bool revealAutoDefault = true;
-    whenModal<QDialog>([&](QDialog *dialog) {
+    answerModal<QDialog>([&](QDialog *dialog) {
         auto *tree = dialog->findChild<QTreeView *>();
         auto *model = qobject_cast<QFileSystemModel *>(tree->model());
         auto *failure = find<QLabel>(dialog, QStringLiteral("notice"));
@@ -175,7 +163,7 @@ void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
         folderNotice = failure->isHidden() ? QString() : failure->text();
         qobject_cast<QPushButton *>(buttonWithText(dialog, QStringLiteral("Close")))->click();
     });
-    viewer.window.openFolder("Save files", folder);
+    probe(viewer.window).openFolder("Save files", folder);
 
     QVERIFY(afterFolder.isEmpty());
     QCOMPARE(afterFile, QList<QUrl>{QUrl::fromLocalFile(QDir(folder).filePath("save.bin"))});
@@ -186,30 +174,31 @@ void TestFolderView::enterOpensFilesOnlyAndFailuresShowInTheDialog()
     QCOMPARE(viewer.opened.last(), QUrl::fromLocalFile(folder));
     QCOMPARE(folderNotice, QStringLiteral("Could not open folder"));
     // Failures inside the viewer stay inside it.
-    QVERIFY(viewer.window.noticeLabel->isHidden());
+    QVERIFY(probe(viewer.window).noticeLabel()->isHidden());
 }
 
 void TestFolderView::unusablePathsNeverOpenADialog()
 {
     Viewer viewer;
     const QString file = viewer.root.filePath(QStringLiteral("plain-file"));
-    touch(file);
+    QVERIFY(writeFile(file, "x"));
 
     // A dialog would block here; close it at once and record that it appeared.
     int dialogs = 0;
     const QString paths[] = {QString(), QDir(file).filePath(QStringLiteral("below-a-file"))};
     for (const QString &path : paths) {
-        viewer.window.notice(QString());
-        whenModal<QDialog>(
+        probe(viewer.window).notice(QString());
+        answerModal<QDialog>(
             [&](QDialog *dialog) {
                 ++dialogs;
                 dialog->reject();
             },
-            0);
-        viewer.window.openFolder("Save files", path);
+            0, false);
+        probe(viewer.window).openFolder("Save files", path);
         QCOMPARE(dialogs, 0);
-        QCOMPARE(viewer.window.noticeLabel->text(), QStringLiteral("Could not open folder"));
-        QVERIFY(!viewer.window.noticeLabel->isHidden());
+        QCOMPARE(probe(viewer.window).noticeLabel()->text(),
+                 QStringLiteral("Could not open folder"));
+        QVERIFY(!probe(viewer.window).noticeLabel()->isHidden());
     }
     QVERIFY(viewer.opened.isEmpty());
 }

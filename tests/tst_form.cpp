@@ -57,26 +57,28 @@ private:
 
 void TestForm::init()
 {
+    QuiltTest::resetShared();
     // A self-test window has no service: every patch shows in the mirror and `dirty` only.
     w = std::make_unique<Window>(QStringLiteral("/nonexistent"), QString(), true);
-    w->navigate(Page::Display, false);
-    body = w->card("Display");
-    pageTracked = w->parts.trackedControls.size();
+    probe(w).navigate(Page::Display, false);
+    body = probe(w).card("Display");
+    pageTracked = probe(w).parts().trackedControls.size();
 }
 
 void TestForm::cleanup()
 {
+    QuiltTest::resetShared();
     w.reset();
 }
 
 void TestForm::labelIsPlainText()
 {
-    std::unique_ptr<QLabel> plain(Window::label(QStringLiteral("<b>5 < 6</b>")));
+    std::unique_ptr<QLabel> plain(WindowProbe::label(QStringLiteral("<b>5 < 6</b>")));
     QCOMPARE(plain->textFormat(), Qt::PlainText);
     QCOMPARE(plain->text(), QStringLiteral("<b>5 < 6</b>"));
     QVERIFY(plain->wordWrap());
     QVERIFY(plain->objectName().isEmpty());
-    std::unique_ptr<QLabel> named(Window::label(QStringLiteral("x"), "soft"));
+    std::unique_ptr<QLabel> named(WindowProbe::label(QStringLiteral("x"), "soft"));
     QCOMPARE(named->objectName(), QStringLiteral("soft"));
 }
 
@@ -86,8 +88,8 @@ void TestForm::labelIsPlainText()
 void TestForm::labelHeightFollowsItsText()
 {
     const QString words = QStringLiteral("Point the launcher at the folder that holds the game.");
-    std::unique_ptr<QLabel> cached(Window::label(words));
-    std::unique_ptr<QLabel> twin(Window::label(words));
+    std::unique_ptr<QLabel> cached(WindowProbe::label(words));
+    std::unique_ptr<QLabel> twin(WindowProbe::label(words));
     QLabel fresh;
     fresh.setTextFormat(Qt::PlainText);
     fresh.setWordWrap(true);
@@ -160,7 +162,7 @@ void TestForm::largeLabelLooksLikeAPlainOne()
     QFETCH(int, margin);
     QFETCH(int, indent);
     QFETCH(bool, enabled);
-    std::unique_ptr<QLabel> kept(Window::label(QStringLiteral("Grand Quilt")));
+    std::unique_ptr<QLabel> kept(WindowProbe::label(QStringLiteral("Grand Quilt")));
     QLabel plain(QStringLiteral("Grand Quilt"));
     plain.setTextFormat(Qt::PlainText);
     plain.setWordWrap(true);
@@ -262,7 +264,7 @@ void TestForm::liveLabelLooksLikeAPlainOne()
         mutable int drawn = 0;
     };
     CountingStyle style(QStringLiteral("Fusion"));
-    std::unique_ptr<QLabel> live(Window::liveLabel());
+    std::unique_ptr<QLabel> live(WindowProbe::liveLabel());
     live->setStyle(&style);
     QLabel plain;
     plain.setTextFormat(Qt::PlainText);
@@ -296,7 +298,7 @@ void TestForm::cardHeader()
     auto *frame = qobject_cast<QFrame *>(body->parentWidget());
     QVERIFY(frame);
     QCOMPARE(frame->objectName(), QStringLiteral("card"));
-    QCOMPARE(frame->parentWidget(), w->pageWidget);
+    QCOMPARE(frame->parentWidget(), probe(w).pageWidget());
     QVERIFY(!find<QPushButton>(frame, QStringLiteral("help")));
     auto *title = find<QLabel>(frame, QStringLiteral("section"));
     QVERIFY(title);
@@ -304,7 +306,7 @@ void TestForm::cardHeader()
     QCOMPARE(body->contentsMargins(), QMargins(19, 14, 19, 16));
 
     // With help: a "?" that shows its text on hover and on click
-    QVBoxLayout *helped = w->card("Display", "Help");
+    QVBoxLayout *helped = probe(w).card("Display", "Help");
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     auto *button = find<QPushButton>(helped->parentWidget(), QStringLiteral("help"));
@@ -324,7 +326,7 @@ void TestForm::cardHeader()
 void TestForm::rowAndHelp()
 {
     auto *control = new QPushButton;
-    QWidget *line = w->row(body, QStringLiteral("<i>Caption</i>"), control, "Help");
+    QWidget *line = probe(w).row(body, QStringLiteral("<i>Caption</i>"), control, "Help");
     QCOMPARE(control->accessibleName(), QStringLiteral("<i>Caption</i>"));
     auto *caption = line->findChild<QLabel *>();
     QVERIFY(caption);
@@ -360,7 +362,7 @@ void TestForm::rowAndHelp()
 
     // No help key: no tool tip, no description, but still a name
     auto *bare = new QPushButton;
-    QWidget *plain = w->row(body, QStringLiteral("Bare"), bare);
+    QWidget *plain = probe(w).row(body, QStringLiteral("Bare"), bare);
     QVERIFY(plain->toolTip().isEmpty());
     QVERIFY(bare->toolTip().isEmpty());
     QVERIFY(bare->accessibleDescription().isEmpty());
@@ -370,7 +372,7 @@ void TestForm::rowAndHelp()
 void TestForm::fieldAndAction()
 {
     const QString path = QStringLiteral("/a/very/long/path/") + QString(300, QLatin1Char('x'));
-    w->field(body, "Display", path);
+    probe(w).field(body, "Display", path);
     QLabel *value = nullptr;
     for (QLabel *label : body->parentWidget()->findChildren<QLabel *>()) {
         if (label->text() == path)
@@ -383,7 +385,7 @@ void TestForm::fieldAndAction()
     QCOMPARE(value->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
 
     int clicks = 0;
-    FabricButton *button = w->action(
+    FabricButton *button = probe(w).action(
         body, "Diagnostics", [&clicks] { ++clicks; }, "Help");
     QCOMPARE(button->text(), T("Diagnostics"));
     QVERIFY(!button->isPrimary());
@@ -391,30 +393,31 @@ void TestForm::fieldAndAction()
     button->click();
     QCOMPARE(clicks, 1);
     // Actions are not tracked: pages decide when they may be used.
-    QVERIFY(!w->parts.trackedControls.contains(button));
+    QVERIFY(!probe(w).parts().trackedControls.contains(button));
 }
 
 void TestForm::checkReadsAndSends()
 {
-    w->config = {{"on", true}, {"one", 1}, {"text", "true"}};
-    SewnSwitch *on = w->check(body, "on", "VSync");
-    SewnSwitch *one = w->check(body, "one", "VSync");
-    SewnSwitch *text = w->check(body, "text", "VSync");
-    SewnSwitch *missing = w->check(body, "missing", "VSync");
+    probe(w).config() = {{"on", true}, {"one", 1}, {"text", "true"}};
+    SewnSwitch *on = probe(w).check(body, "on", "VSync");
+    SewnSwitch *one = probe(w).check(body, "one", "VSync");
+    SewnSwitch *text = probe(w).check(body, "text", "VSync");
+    SewnSwitch *missing = probe(w).check(body, "missing", "VSync");
     QVERIFY(on->isChecked());
     QVERIFY(!one->isChecked());
     QVERIFY(!text->isChecked());
     QVERIFY(!missing->isChecked());
     QCOMPARE(on->accessibleName(), T("VSync"));
-    QCOMPARE(w->parts.trackedControls.mid(pageTracked), (QList<QWidget *>{on, one, text, missing}));
+    QCOMPARE(probe(w).parts().trackedControls.mid(pageTracked),
+             (QList<QWidget *>{on, one, text, missing}));
     // Building sends nothing.
-    QVERIFY(!w->dirty);
+    QVERIFY(!probe(w).dirty());
 
     missing->click();
-    QVERIFY(w->dirty);
-    QCOMPARE(w->config.value("missing"), QJsonValue(true));
+    QVERIFY(probe(w).dirty());
+    QCOMPARE(probe(w).config().value("missing"), QJsonValue(true));
     on->click();
-    QCOMPARE(w->config.value("on"), QJsonValue(false));
+    QCOMPARE(probe(w).config().value("on"), QJsonValue(false));
 }
 
 void TestForm::selectReadsConfiguredValue_data()
@@ -440,57 +443,57 @@ void TestForm::selectReadsConfiguredValue()
     QFETCH(QJsonValue, configured);
     QFETCH(int, index);
     if (!configured.isUndefined())
-        w->config.insert("aa", configured);
-    const QJsonObject before = w->config;
-    FabricCombo *combo =
-        w->select(body, "aa", "Anti-aliasing", {"a", "b", "c", "d", "e"}, {5, 0, 7, 7, INT_MAX});
+        probe(w).config().insert("aa", configured);
+    const QJsonObject before = probe(w).config();
+    FabricCombo *combo = probe(w).select(body, "aa", "Anti-aliasing", {"a", "b", "c", "d", "e"},
+                                         {5, 0, 7, 7, INT_MAX});
     QCOMPARE(combo->count(), 5);
     QCOMPARE(combo->currentIndex(), index);
     QCOMPARE(combo->accessibleName(), T("Anti-aliasing"));
-    QVERIFY(w->parts.trackedControls.contains(combo));
+    QVERIFY(probe(w).parts().trackedControls.contains(combo));
     // Shown, not sent
-    QVERIFY(!w->dirty);
-    QCOMPARE(w->config, before);
+    QVERIFY(!probe(w).dirty());
+    QCOMPARE(probe(w).config(), before);
 }
 
 void TestForm::selectSendsEveryChoice()
 {
-    w->config = {{"aa", 1}};
-    FabricCombo *combo = w->select(body, "aa", "Anti-aliasing", {"Off", "FXAA"}, {0, 1});
+    probe(w).config() = {{"aa", 1}};
+    FabricCombo *combo = probe(w).select(body, "aa", "Anti-aliasing", {"Off", "FXAA"}, {0, 1});
     QCOMPARE(combo->currentIndex(), 1);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
     // Picking the current item from the list still sends it.
-    w->config.remove("aa");
+    probe(w).config().remove("aa");
     combo->setFocus();
     combo->showPopup();
     // The popup is dressed in the kit's list on its first showing.
     QVERIFY(combo->view()->testAttribute(Qt::WA_MouseTracking));
     QTRY_VERIFY(combo->list()->isVisible());
     QTest::keyClick(combo->list(), Qt::Key_Return);
-    QTRY_VERIFY(w->dirty);
-    QCOMPARE(w->config.value("aa"), QJsonValue(1));
-    QVERIFY(w->config.value("aa").isDouble());
+    QTRY_VERIFY(probe(w).dirty());
+    QCOMPARE(probe(w).config().value("aa"), QJsonValue(1));
+    QVERIFY(probe(w).config().value("aa").isDouble());
 
     // A programmatic change is not the player's and sends nothing.
-    w->dirty = false;
+    probe(w).dirty() = false;
     combo->setCurrentIndex(0);
-    QVERIFY(!w->dirty);
+    QVERIFY(!probe(w).dirty());
     // The keyboard is.
     combo->setCurrentIndex(1);
     QTest::keyClick(combo, Qt::Key_Up);
     QCOMPARE(combo->currentIndex(), 0);
-    QVERIFY(w->dirty);
-    QCOMPARE(w->config.value("aa"), QJsonValue(0));
+    QVERIFY(probe(w).dirty());
+    QCOMPARE(probe(w).config().value("aa"), QJsonValue(0));
 }
 
 void TestForm::numberBox()
 {
-    w->config = {{"gain", 7.25}, {"deadzone", 0.1234}};
-    w->number(body, "gain", "Gain", 0.0, 2.0, 0.05);
-    w->number(body, "deadzone", "Dead zone", 0.0, 1.0, 0.005);
-    w->number(body, "missing", "Dead zone", 0.5, 1.0, 0.01);
+    probe(w).config() = {{"gain", 7.25}, {"deadzone", 0.1234}};
+    probe(w).number(body, "gain", "Gain", 0.0, 2.0, 0.05);
+    probe(w).number(body, "deadzone", "Dead zone", 0.0, 1.0, 0.005);
+    probe(w).number(body, "missing", "Dead zone", 0.5, 1.0, 0.01);
     const QList<FabricSpinBox *> boxes = body->parentWidget()->findChildren<FabricSpinBox *>();
     QCOMPARE(boxes.size(), 3);
     FabricSpinBox *gain = boxes[0], *deadzone = boxes[1], *missing = boxes[2];
@@ -506,17 +509,17 @@ void TestForm::numberBox()
     QCOMPARE(missing->value(), 0.5);
     for (FabricSpinBox *box : boxes) {
         QVERIFY(!box->keyboardTracking());
-        QVERIFY(w->parts.trackedControls.contains(box));
+        QVERIFY(probe(w).parts().trackedControls.contains(box));
     }
     QCOMPARE(gain->accessibleName(), T("Gain"));
     // Clamping while building is not a change.
-    QVERIFY(!w->dirty);
-    QCOMPARE(w->config.value("gain"), QJsonValue(7.25));
+    QVERIFY(!probe(w).dirty());
+    QCOMPARE(probe(w).config().value("gain"), QJsonValue(7.25));
 
     // A step goes out at once, as a JSON number.
     deadzone->stepBy(1);
-    QVERIFY(w->dirty);
-    QCOMPARE(w->config.value("deadzone").toDouble(), 0.128);
+    QVERIFY(probe(w).dirty());
+    QCOMPARE(probe(w).config().value("deadzone").toDouble(), 0.128);
 }
 
 // Scrolling the page past a box must not change it; a focused box takes the wheel at once.
@@ -587,25 +590,25 @@ void TestForm::trackedEnabling()
     QFETCH(bool, ready);
     QFETCH(QJsonObject, state);
     QFETCH(bool, enabled);
-    QWidget *toggle = w->check(body, "vsync", "VSync");
-    QWidget *combo = w->select(body, "aa", "Anti-aliasing", {"Off"}, {0});
-    w->number(body, "gain", "Gain", 0, 1, 0.1);
-    auto *plainButton = w->action(body, "Diagnostics", [] {});
+    QWidget *toggle = probe(w).check(body, "vsync", "VSync");
+    QWidget *combo = probe(w).select(body, "aa", "Anti-aliasing", {"Off"}, {0});
+    probe(w).number(body, "gain", "Gain", 0, 1, 0.1);
+    auto *plainButton = probe(w).action(body, "Diagnostics", [] {});
     plainButton->setEnabled(false);
-    w->ready = ready;
-    w->state = state;
-    w->refresh();
-    QCOMPARE(w->parts.trackedControls.size(), pageTracked + 3);
-    for (QWidget *control : std::as_const(w->parts.trackedControls))
+    probe(w).ready() = ready;
+    probe(w).state() = state;
+    probe(w).refresh();
+    QCOMPARE(probe(w).parts().trackedControls.size(), pageTracked + 3);
+    for (QWidget *control : std::as_const(probe(w).parts().trackedControls))
         QCOMPARE(control->isEnabled(), enabled);
-    QVERIFY(w->parts.trackedControls.contains(toggle));
-    QVERIFY(w->parts.trackedControls.contains(combo));
+    QVERIFY(probe(w).parts().trackedControls.contains(toggle));
+    QVERIFY(probe(w).parts().trackedControls.contains(combo));
     // Untracked widgets keep what their page gave them.
     QVERIFY(!plainButton->isEnabled());
 
     // A rebuild starts a fresh list.
-    w->navigate(Page::Display, true);
-    QVERIFY(!w->parts.trackedControls.contains(toggle));
+    probe(w).navigate(Page::Display, true);
+    QVERIFY(!probe(w).parts().trackedControls.contains(toggle));
 }
 
 QTEST_MAIN(TestForm)

@@ -1,6 +1,7 @@
 // The linen background is drawn from a cached cell of its weave; whole or in part it must
 // look exactly like the weave drawn line by line.
 #include "fabric.h"
+#include "support.h"
 
 #include <QImage>
 #include <QPainter>
@@ -11,6 +12,8 @@ class TestLinen : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void matchesTheWeaveDrawnLineByLine();
 };
 

@@ -91,6 +91,8 @@ class TestMotion : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void previewGeometry();
     void pointerRule();
     void deviceList();
@@ -113,10 +115,10 @@ std::unique_ptr<Quilt::Window> TestMotion::motionPage(const QJsonObject &input, 
                                                       bool running)
 {
     auto window = std::make_unique<Quilt::Window>(QString(), QString(), true);
-    window->ready = true;
-    window->controlsTab = 1;
+    probe(window).ready() = true;
+    probe(window).controlsTab() = 1;
     show(*window, input, pointer, running);
-    window->navigate(Page::Controls, false);
+    probe(window).navigate(Page::Controls, false);
     return window;
 }
 
@@ -124,17 +126,17 @@ void TestMotion::show(Quilt::Window &window, const QJsonObject &input, int point
 {
     QJsonObject state = readyState();
     state.insert("running", running);
-    window.state = state;
-    window.config = {{"pointer", pointer}};
-    window.input = input;
-    window.refresh();
+    probe(window).state() = state;
+    probe(window).config() = {{"pointer", pointer}};
+    probe(window).input() = input;
+    probe(window).refresh();
 }
 
 QImage TestMotion::preview(Quilt::Window &window)
 {
     // Fixed, because grabbing a hidden window first lays it out again.
-    window.parts.pointerView->setFixedSize(240, 82);
-    return window.parts.pointerView->grab().toImage();
+    probe(window).parts().pointerView->setFixedSize(240, 82);
+    return probe(window).parts().pointerView->grab().toImage();
 }
 
 void TestMotion::previewGeometry()
@@ -172,7 +174,7 @@ void TestMotion::previewGeometry()
     QCOMPARE(blob(image, dotFill).count, 0);
     QCOMPARE(blob(image, tiltLine).count, 0);
     QVERIFY(!crosshairShown(image));
-    QVERIFY(motion->parts.motionStatus->isHidden());
+    QVERIFY(probe(motion).parts().motionStatus->isHidden());
 }
 
 void TestMotion::pointerRule()
@@ -206,7 +208,7 @@ void TestMotion::deviceList()
     const QJsonArray two{QJsonObject{{"id", 4}, {"name", "Left"}},
                          QJsonObject{{"id", 9}, {"name", "Right"}}};
     auto motion = motionPage({{"devices", two}, {"selected", 9}});
-    Quilt::FabricCombo *combo = motion->parts.deviceCombo;
+    Quilt::FabricCombo *combo = probe(motion).parts().deviceCombo;
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->itemText(1), "Right");
     QCOMPARE(combo->itemData(1).toInt(), 9);
@@ -235,7 +237,7 @@ void TestMotion::deviceList()
     QCOMPARE(combo->count(), 1);
     QCOMPARE(combo->itemText(0), T("No controller connected"));
     QVERIFY(!combo->isEnabled());
-    QVERIFY(motion->parts.motionStatus->isHidden());
+    QVERIFY(probe(motion).parts().motionStatus->isHidden());
 }
 
 void TestMotion::padOnlyOnUserChoice()
@@ -245,14 +247,14 @@ void TestMotion::padOnlyOnUserChoice()
                          QJsonObject{{"id", 7}, {"name", "B"}}};
     service.serve(readyState(), {{"devices", two}, {"selected", 1}});
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->controlsTab = 1;
-    window->navigate(Page::Controls, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).controlsTab() = 1;
+    probe(window).navigate(Page::Controls, false);
     const int polls = service.count("poll");
     QVERIFY(service.waitFor("poll", polls + 5));
     QCOMPARE(service.count("pad"), 0);
 
-    QTest::keyClick(window->parts.deviceCombo, Qt::Key_Down);
+    QTest::keyClick(probe(window).parts().deviceCombo, Qt::Key_Down);
     QVERIFY(service.waitFor("pad"));
     QCOMPARE(service.last("pad").value("id"), 7);
 }
@@ -264,21 +266,21 @@ void TestMotion::statusText()
         QLocale::setDefault(QLocale(language));
         auto motion = motionPage({{"devices", onePad}, {"accel", true}, {"tiltAngle", -12.34}});
         QLocale::setDefault(QLocale::c());
-        const QString text = motion->parts.motionStatus->text();
+        const QString text = probe(motion).parts().motionStatus->text();
         QCOMPARE(text, QString::asprintf("Gyroscope: %s    Accelerometer: %s", "unavailable",
                                          "available") +
                            separator + "-12.3\u00b0");
-        QVERIFY(!motion->parts.motionStatus->isHidden());
+        QVERIFY(!probe(motion).parts().motionStatus->isHidden());
     }
 
     // The second line: calibration first, then the service's message
     const QString done = QStringLiteral("Calibration complete. Save settings to use it in game.");
     auto motion = motionPage({{"devices", onePad}, {"calibrating", true}, {"motionMessage", done}});
-    QVERIFY(motion->parts.motionStatus->text().endsWith(
+    QVERIFY(probe(motion).parts().motionStatus->text().endsWith(
         "\n" + T("Hold the controller still for 2 seconds.")));
-    QVERIFY(!motion->parts.motionStatus->text().contains(separator));
+    QVERIFY(!probe(motion).parts().motionStatus->text().contains(separator));
     show(*motion, {{"devices", onePad}, {"motionMessage", done}});
-    QVERIFY(motion->parts.motionStatus->text().endsWith("\n" + Quilt::status(done)));
+    QVERIFY(probe(motion).parts().motionStatus->text().endsWith("\n" + Quilt::status(done)));
 }
 
 void TestMotion::statusLineTakesTheRoomItsTextNeeds()
@@ -295,18 +297,19 @@ void TestMotion::statusLineTakesTheRoomItsTextNeeds()
     QVERIFY(QTest::qWaitForWindowActive(motion.get()));
     // Built again while the window is active: the line must not show a window of its own,
     // which would take the focus away (and slow the polling down).
-    motion->navigate(Page::Controls, false);
+    probe(motion).navigate(Page::Controls, false);
     QCoreApplication::processEvents();
     for (QWidget *topLevel : QApplication::topLevelWidgets())
         QVERIFY(topLevel == motion.get() || !topLevel->isVisible());
     QVERIFY(motion->isActiveWindow());
-    QLabel *status = motion->parts.motionStatus;
+    QLabel *status = probe(motion).parts().motionStatus;
     QWidget *holder = status->parentWidget();
     QWidget *card = holder->parentWidget();
     const auto fits = [&] {
         return status->isVisible() && status->geometry() == holder->rect() &&
                status->height() >= status->heightForWidth(status->width()) &&
-               holder->geometry().bottom() < motion->parts.calibrateButton->geometry().top();
+               holder->geometry().bottom() <
+                   probe(motion).parts().calibrateButton->geometry().top();
     };
     QTRY_VERIFY(fits());
     const int oneLine = status->height();
@@ -316,7 +319,8 @@ void TestMotion::statusLineTakesTheRoomItsTextNeeds()
         const QImage image = card->grab().toImage();
         const QColor cloth = image.pixelColor(card->width() - 6, holder->y() - 10);
         QCOMPARE(cloth, QColor::fromString("#fffdf6"));
-        QCOMPARE(image.pixelColor(motion->parts.pointerView->mapTo(card, QPoint(1, 1))), cloth);
+        QCOMPARE(image.pixelColor(probe(motion).parts().pointerView->mapTo(card, QPoint(1, 1))),
+                 cloth);
         QCOMPARE(image.pixelColor(holder->mapTo(card, QPoint(holder->width() - 2, 2))), cloth);
     }
 
@@ -354,38 +358,39 @@ void TestMotion::runningGameLocksSettingsOnly()
     auto motion = motionPage(sensors, 0, true);
     Quilt::Window &window = *motion;
     QList<QWidget *> settings;
-    for (QWidget *widget : window.pageWidget->findChildren<QWidget *>()) {
-        if (widget != window.parts.deviceCombo && (qobject_cast<Quilt::SewnSwitch *>(widget) ||
-                                                   qobject_cast<Quilt::FabricCombo *>(widget) ||
-                                                   qobject_cast<Quilt::FabricSpinBox *>(widget)))
+    for (QWidget *widget : probe(window).pageWidget()->findChildren<QWidget *>()) {
+        if (widget != probe(window).parts().deviceCombo &&
+            (qobject_cast<Quilt::SewnSwitch *>(widget) ||
+             qobject_cast<Quilt::FabricCombo *>(widget) ||
+             qobject_cast<Quilt::FabricSpinBox *>(widget)))
             settings << widget;
     }
     QCOMPARE(settings.size(), 10);
     for (QWidget *control : std::as_const(settings))
         QVERIFY(!control->isEnabled());
-    QVERIFY(!window.parts.calibrateButton->isEnabled());
-    QVERIFY(window.parts.deviceCombo->isEnabled());
-    QVERIFY(buttonWithText(window.pageWidget, T("Recenter preview"))->isEnabled());
-    QVERIFY(buttonWithText(window.pageWidget, T("Reset motion settings"))->isEnabled());
+    QVERIFY(!probe(window).parts().calibrateButton->isEnabled());
+    QVERIFY(probe(window).parts().deviceCombo->isEnabled());
+    QVERIFY(buttonWithText(probe(window).pageWidget(), T("Recenter preview"))->isEnabled());
+    QVERIFY(buttonWithText(probe(window).pageWidget(), T("Reset motion settings"))->isEnabled());
 
     // Editable again: calibration needs both sensors and none running
     show(*motion, sensors, 0);
-    QVERIFY(window.parts.calibrateButton->isEnabled());
+    QVERIFY(probe(window).parts().calibrateButton->isEnabled());
     show(*motion, {{"devices", onePad}, {"gyro", true}}, 0);
-    QVERIFY(!window.parts.calibrateButton->isEnabled());
+    QVERIFY(!probe(window).parts().calibrateButton->isEnabled());
     QJsonObject calibrating = sensors;
     calibrating.insert("calibrating", true);
     show(*motion, calibrating, 0);
-    QVERIFY(!window.parts.calibrateButton->isEnabled());
+    QVERIFY(!probe(window).parts().calibrateButton->isEnabled());
 
     // Pointer settings follow the picked source; the stick deadzone never does
     show(*motion, sensors, 0);
-    QWidget *sensitivity = labelWithText(window.pageWidget, T("Pointer sensitivity"));
-    QWidget *stickDeadzone = labelWithText(window.pageWidget, T("Pointer stick deadzone"));
+    QWidget *sensitivity = labelWithText(probe(window).pageWidget(), T("Pointer sensitivity"));
+    QWidget *stickDeadzone = labelWithText(probe(window).pageWidget(), T("Pointer stick deadzone"));
     QVERIFY(!sensitivity->isEnabled());
     QVERIFY(stickDeadzone->isEnabled());
     Quilt::FabricCombo *source = nullptr;
-    for (auto *combo : window.pageWidget->findChildren<Quilt::FabricCombo *>()) {
+    for (auto *combo : probe(window).pageWidget()->findChildren<Quilt::FabricCombo *>()) {
         if (combo->accessibleName() == T("Pointer source"))
             source = combo;
     }

@@ -21,6 +21,7 @@ class TestPages : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { QuiltTest::resetShared(); }
     void cleanup();
 
     // Home page
@@ -51,21 +52,22 @@ private:
     // Shows a page of a service-less window as if the service had sent `state`.
     static void show(Quilt::Window &window, Page page, const QJsonObject &state, bool ready = true)
     {
-        window.ready = ready;
-        window.state = state;
-        window.config = state.value(QLatin1String("config")).toObject();
-        window.navigate(page, false);
+        probe(window).ready() = ready;
+        probe(window).state() = state;
+        probe(window).config() = state.value(QLatin1String("config")).toObject();
+        probe(window).navigate(page, false);
     }
-    static QWidget *pageOf(Quilt::Window &window) { return window.pageWidget; }
+    static QWidget *pageOf(Quilt::Window &window) { return probe(window).pageWidget(); }
     static QAbstractButton *button(Quilt::Window &window, const char *key)
     {
-        return qobject_cast<QAbstractButton *>(buttonWithText(window.pageWidget, Quilt::T(key)));
+        return QuiltTest::button(probe(window).pageWidget(), key);
     }
     // Labels of the page named "notice" (the window's own notice line is not on the page).
     static QStringList pageNotices(Quilt::Window &window)
     {
         QStringList texts;
-        for (QLabel *label : window.pageWidget->findChildren<QLabel *>(QStringLiteral("notice")))
+        for (QLabel *label :
+             probe(window).pageWidget()->findChildren<QLabel *>(QStringLiteral("notice")))
             texts.append(label->text());
         return texts;
     }
@@ -78,7 +80,7 @@ private:
         service.reply(QStringLiteral("poll"), {{QStringLiteral("cmd"), QStringLiteral("poll")},
                                                {QStringLiteral("input"), QJsonObject()}});
         auto window = service.startWindow();
-        if (!QTest::qWaitFor([&] { return window->ready; }, 5000))
+        if (!QTest::qWaitFor([&] { return probe(window).ready(); }, 5000))
             qWarning("the window never received a state");
         return window;
     }
@@ -101,15 +103,9 @@ private:
 
 namespace {
 
-QJsonObject with(QJsonObject object, const QString &key, const QJsonValue &value)
-{
-    object.insert(key, value);
-    return object;
-}
-
 QJsonObject readyWithConfig(const QJsonObject &config)
 {
-    return with(readyState(), QStringLiteral("config"), config);
+    return withMember(readyState(), QStringLiteral("config"), config);
 }
 
 // The combo or control of a row, found by the caption it carries as accessible name.
@@ -126,6 +122,7 @@ template <typename T> T *byCaption(QWidget *page, const char *captionKey)
 
 void TestPages::cleanup()
 {
+    QuiltTest::resetShared();
     Quilt::language(1);
 }
 
@@ -143,23 +140,23 @@ void TestPages::playButtonFollowsState_data()
     QTest::newRow("no state yet") << false << QJsonObject() << "Choose game data" << false
                                   << "Checking native executable...";
     QTest::newRow("ready") << true << ok << "Start game" << true << "Game data verified";
-    QTest::newRow("not installed") << true << with(ok, "installed", false) << "Choose game data"
-                                   << true << "Install the game to play";
-    QTest::newRow("not verified") << true << with(ok, "verified", false) << "Choose game data"
+    QTest::newRow("not installed") << true << withMember(ok, "installed", false)
+                                   << "Choose game data" << true << "Install the game to play";
+    QTest::newRow("not verified") << true << withMember(ok, "verified", false) << "Choose game data"
                                   << true << "Game data needs attention";
     QTest::newRow("installation error")
-        << true << with(ok, "installationError", "Setup failed") << "Choose game data" << true
+        << true << withMember(ok, "installationError", "Setup failed") << "Choose game data" << true
         << "Game data needs attention";
-    QTest::newRow("settings error") << true << with(ok, "settingsError", "line 3: bad value")
+    QTest::newRow("settings error") << true << withMember(ok, "settingsError", "line 3: bad value")
                                     << "Start game" << false << "Game data verified";
     QTest::newRow("settings error, data missing")
-        << true << with(with(ok, "settingsError", "line 3"), "installed", false)
+        << true << withMember(withMember(ok, "settingsError", "line 3"), "installed", false)
         << "Choose game data" << true << "Install the game to play";
-    QTest::newRow("running") << true << with(ok, "running", true) << "Game running" << false
+    QTest::newRow("running") << true << withMember(ok, "running", true) << "Game running" << false
                              << "Game data verified";
     QTest::newRow("running, data missing")
-        << true << with(with(ok, "running", true), "verified", false) << "Game running" << false
-        << "Game data needs attention";
+        << true << withMember(withMember(ok, "running", true), "verified", false) << "Game running"
+        << false << "Game data needs attention";
 }
 
 void TestPages::playButtonFollowsState()
@@ -173,21 +170,21 @@ void TestPages::playButtonFollowsState()
     Quilt::Window window(QString(), QString(), true);
     state.insert(QStringLiteral("dataStatus"), QStringLiteral("Checked 412 files"));
     show(window, Page::Play, state, ready);
-    QVERIFY(window.parts.playButton);
-    QCOMPARE(window.parts.playButton->text(), text);
-    QCOMPARE(window.parts.playButton->isEnabled(), enabled);
-    QVERIFY(window.parts.playButton->isPrimary());
-    QCOMPARE(window.parts.dataStatusLabel->text(), dataText);
-    QCOMPARE(window.parts.dataStatusLabel->toolTip(), QStringLiteral("Checked 412 files"));
-    QVERIFY(window.parts.gameStatusLabel->isHidden());
+    QVERIFY(probe(window).parts().playButton);
+    QCOMPARE(probe(window).parts().playButton->text(), text);
+    QCOMPARE(probe(window).parts().playButton->isEnabled(), enabled);
+    QVERIFY(probe(window).parts().playButton->isPrimary());
+    QCOMPARE(probe(window).parts().dataStatusLabel->text(), dataText);
+    QCOMPARE(probe(window).parts().dataStatusLabel->toolTip(), QStringLiteral("Checked 412 files"));
+    QVERIFY(probe(window).parts().gameStatusLabel->isHidden());
 
     // A game status appears below the banner with the next refresh, without a rebuild.
-    const QPointer<Quilt::FabricButton> before = window.parts.playButton;
-    window.state.insert(QStringLiteral("gameStatus"), QStringLiteral("Game started"));
-    window.refresh();
-    QCOMPARE(window.parts.playButton, before.data());
-    QVERIFY(!window.parts.gameStatusLabel->isHidden());
-    QCOMPARE(window.parts.gameStatusLabel->text(), QStringLiteral("Game started"));
+    const QPointer<Quilt::FabricButton> before = probe(window).parts().playButton;
+    probe(window).state().insert(QStringLiteral("gameStatus"), QStringLiteral("Game started"));
+    probe(window).refresh();
+    QCOMPARE(probe(window).parts().playButton, before.data());
+    QVERIFY(!probe(window).parts().gameStatusLabel->isHidden());
+    QCOMPARE(probe(window).parts().gameStatusLabel->text(), QStringLiteral("Game started"));
 }
 
 void TestPages::playClickNeedsReadyData()
@@ -195,12 +192,12 @@ void TestPages::playClickNeedsReadyData()
     // Installation error: the click leads to the install page and sends nothing
     {
         ScriptedService service;
-        service.serve(with(readyState(), "installationError", "Setup failed"));
+        service.serve(withMember(readyState(), "installationError", "Setup failed"));
         auto window = service.startWindow();
-        QTRY_VERIFY(window->ready);
-        QVERIFY(window->parts.playButton->isEnabled());
-        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
-        QCOMPARE(window->page, Page::Install);
+        QTRY_VERIFY(probe(window).ready());
+        QVERIFY(probe(window).parts().playButton->isEnabled());
+        QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
+        QCOMPARE(probe(window).page(), Page::Install);
         // A later request proves that anything sent before it would have arrived.
         QTest::mouseClick(button(*window, "Verify selected folder"), Qt::LeftButton);
         QVERIFY(service.waitFor("verify"));
@@ -211,12 +208,12 @@ void TestPages::playClickNeedsReadyData()
         ScriptedService service;
         service.serve(readyState());
         auto window = service.startWindow();
-        QTRY_VERIFY(window->ready);
-        QTest::mouseClick(window->parts.playButton, Qt::LeftButton);
+        QTRY_VERIFY(probe(window).ready());
+        QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
         QVERIFY(service.waitFor("play"));
         QVERIFY(waitPolls(service, 2));
         QCOMPARE(service.count("play"), 1);
-        QCOMPARE(window->page, Page::Play);
+        QCOMPARE(probe(window).page(), Page::Play);
         QCOMPARE(service.last("play").size(), 3); // the envelope only
     }
 }
@@ -239,8 +236,8 @@ void TestPages::homeTitleByLanguage()
     QFETCH(QString, title);
 
     Quilt::Window window(QString(), QString(), true);
-    window.setLanguage(language);
-    QCOMPARE(window.page, Page::Play);
+    probe(window).setLanguage(language);
+    QCOMPARE(probe(window).page(), Page::Play);
     QCOMPARE(find<QLabel>(pageOf(window), "kicker")->text(), kicker);
     QCOMPARE(find<QLabel>(pageOf(window), "homeTitle")->text(), title);
     // The region is named in the player's language; the disc id and revision never change.
@@ -261,7 +258,7 @@ void TestPages::libraryCardsLeadToTheirPages()
         QCOMPARE(cards.size(), 3);
         QCOMPARE(cards.at(i)->text(), titles.at(i));
         cards.at(i)->click();
-        QCOMPARE(window.page, targets.at(i));
+        QCOMPARE(probe(window).page(), targets.at(i));
     }
 }
 
@@ -274,24 +271,24 @@ void TestPages::compactSizesBelow860()
     const auto banner = [&] { return pageOf(window)->findChild<Quilt::Banner *>(); };
     const auto title = [&] { return find<QLabel>(pageOf(window), "homeTitle"); };
     QCOMPARE(banner()->minimumHeight(), 405);
-    QCOMPARE(window.parts.playButton->minimumWidth(), 210);
+    QCOMPARE(probe(window).parts().playButton->minimumWidth(), 210);
 
     window.resize(859, 685);
-    QTRY_VERIFY(window.compact);
+    QTRY_VERIFY(probe(window).compact());
     QCOMPARE(banner()->minimumHeight(), 302);
-    QCOMPARE(window.parts.playButton->minimumWidth(), 165);
+    QCOMPARE(probe(window).parts().playButton->minimumWidth(), 165);
     QVERIFY(title()->styleSheet().contains(QLatin1String("font-size:47px")));
-    QCOMPARE(window.page, Page::Play);
+    QCOMPARE(probe(window).page(), Page::Play);
 
-    window.navigate(Page::Basic, false);
+    probe(window).navigate(Page::Basic, false);
     QCOMPARE(pageOf(window)->findChild<QSlider *>()->minimumWidth(), 95);
 
     window.resize(860, 685);
-    QTRY_VERIFY(!window.compact);
+    QTRY_VERIFY(!probe(window).compact());
     QCOMPARE(pageOf(window)->findChild<QSlider *>()->minimumWidth(), 175);
-    window.navigate(Page::Play, false);
+    probe(window).navigate(Page::Play, false);
     QCOMPARE(banner()->minimumHeight(), 405);
-    QCOMPARE(window.parts.playButton->minimumWidth(), 210);
+    QCOMPARE(probe(window).parts().playButton->minimumWidth(), 210);
     QVERIFY(title()->styleSheet().isEmpty());
 }
 
@@ -317,7 +314,7 @@ void TestPages::installButtonsFollowState()
     QFETCH(bool, setupEnabled);
 
     Quilt::Window window(QString(), QString(), true);
-    QJsonObject state = with(readyState(), "running", running);
+    QJsonObject state = withMember(readyState(), "running", running);
     state.insert(QStringLiteral("setupAvailable"), setupAvailable);
     state.insert(QStringLiteral("data"), QStringLiteral("/games/quilt/DATA"));
     show(window, Page::Install, state);
@@ -329,24 +326,26 @@ void TestPages::installButtonsFollowState()
         "Open your Tobble Setup AppImage or Windows setup application to install the game.");
     QCOMPARE(labelWithText(pageOf(window), hint) != nullptr, !setupAvailable);
     QVERIFY(labelWithText(pageOf(window), QStringLiteral("/games/quilt/DATA")));
-    QCOMPARE(window.parts.dataStatusLabel->text(), QStringLiteral("Game data verified"));
+    QCOMPARE(probe(window).parts().dataStatusLabel->text(), QStringLiteral("Game data verified"));
 }
 
 void TestPages::dataNoticeOnlyWhenReadyAndUnverified()
 {
     Quilt::Window window(QString(), QString(), true);
-    const QJsonObject unverified = with(with(readyState(), "verified", false), "dataStatus",
-                                        "Data verification failed: Missing main.dol");
+    const QJsonObject unverified =
+        withMember(withMember(readyState(), "verified", false), "dataStatus",
+                   "Data verification failed: Missing main.dol");
 
     show(window, Page::Install, unverified, false);
     QCOMPARE(pageNotices(window), QStringList());
-    QCOMPARE(window.parts.dataStatusLabel->text(), QStringLiteral("Checking native executable..."));
+    QCOMPARE(probe(window).parts().dataStatusLabel->text(),
+             QStringLiteral("Checking native executable..."));
 
     show(window, Page::Install, unverified, true);
     QCOMPARE(pageNotices(window),
              QStringList{QStringLiteral("Data verification failed: Missing main.dol")});
 
-    show(window, Page::Install, with(unverified, "verified", true), true);
+    show(window, Page::Install, withMember(unverified, "verified", true), true);
     QCOMPARE(pageNotices(window), QStringList());
 }
 
@@ -354,8 +353,8 @@ void TestPages::installationErrorWordForWord()
 {
     // In Spanish, so that a translation would show: the error is a catalogue text by chance.
     Quilt::Window window(QString(), QString(), true);
-    window.setLanguage(2);
-    QJsonObject state = with(readyState(), "verified", false);
+    probe(window).setLanguage(2);
+    QJsonObject state = withMember(readyState(), "verified", false);
     state.insert(QStringLiteral("dataStatus"), QStringLiteral("Game data needs attention"));
     state.insert(QStringLiteral("installationError"),
                  QStringLiteral("Game data needs attention <b>&amp;</b>"));
@@ -372,17 +371,15 @@ void TestPages::chooserSendsOnlyAChosenFolder()
     QTemporaryDir current;
     QTemporaryDir other;
     ScriptedService service;
-    service.serve(with(with(readyState(), "verified", false), "data", current.path()));
+    service.serve(withMember(withMember(readyState(), "verified", false), "data", current.path()));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Page::Install, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Page::Install, false);
 
     // Cancelled: nothing is sent, and the chooser started at the current folder
     QString shownDirectory;
     QString caption;
-    QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        QVERIFY2(dialog, "no folder chooser opened");
+    answerModal<QFileDialog>([&](QFileDialog *dialog) {
         shownDirectory = dialog->directory().absolutePath();
         caption = dialog->windowTitle();
         dialog->reject();
@@ -395,9 +392,7 @@ void TestPages::chooserSendsOnlyAChosenFolder()
     QCOMPARE(service.count("data"), 0);
 
     // Chosen: one "data" with the folder
-    QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        QVERIFY2(dialog, "no folder chooser opened");
+    answerModal<QFileDialog>([&](QFileDialog *dialog) {
         dialog->setDirectory(other.path());
         dialog->selectFile(other.path());
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides its override
@@ -441,14 +436,14 @@ void TestPages::volumeRoundsHalfAwayFromZero()
     QVERIFY(labelWithText(pageOf(window), QString::number(position) + QLatin1Char('%')));
     QCOMPARE(slider->accessibleName(), QStringLiteral("Master volume"));
     // Building sends nothing, so the mirror is untouched.
-    QVERIFY(!window.dirty);
+    QVERIFY(!probe(window).dirty());
 }
 
 void TestPages::basicControlsFollowEditability()
 {
     Quilt::Window window(QString(), QString(), true);
     show(window, Page::Basic,
-         with(readyWithConfig({{"gameLanguage", 4}, {"fullscreen", true}}), "running", true));
+         withMember(readyWithConfig({{"gameLanguage", 4}, {"fullscreen", true}}), "running", true));
 
     auto *slider = pageOf(window)->findChild<QSlider *>();
     auto *gameLanguage = byCaption<QComboBox>(pageOf(window), "Game language");
@@ -460,14 +455,14 @@ void TestPages::basicControlsFollowEditability()
     QVERIFY(!slider->isEnabled());
     QVERIFY(!gameLanguage->isEnabled());
     QVERIFY(!fullscreen->isEnabled());
-    QVERIFY(window.parts.languageCombo);
-    QVERIFY(window.parts.languageCombo->isEnabled());
-    QCOMPARE(window.parts.languageCombo->currentIndex(), 1);
+    QVERIFY(probe(window).parts().languageCombo);
+    QVERIFY(probe(window).parts().languageCombo->isEnabled());
+    QCOMPARE(probe(window).parts().languageCombo->currentIndex(), 1);
     for (const char *key : {"Controls", "Saves", "Install"})
         QVERIFY2(button(window, key) && button(window, key)->isEnabled(), key);
 
-    window.state.insert(QStringLiteral("running"), false);
-    window.refresh();
+    probe(window).state().insert(QStringLiteral("running"), false);
+    probe(window).refresh();
     QVERIFY(slider->isEnabled());
     QVERIFY(gameLanguage->isEnabled());
 
@@ -478,21 +473,21 @@ void TestPages::basicControlsFollowEditability()
 
     // The library buttons lead to their pages
     button(window, "Install")->click();
-    QCOMPARE(window.page, Page::Install);
+    QCOMPARE(probe(window).page(), Page::Install);
     show(window, Page::Basic, readyState());
     button(window, "Controls")->click();
-    QCOMPARE(window.page, Page::ControllerGuide);
+    QCOMPARE(probe(window).page(), Page::ControllerGuide);
     show(window, Page::Basic, readyState());
     button(window, "Saves")->click();
-    QCOMPARE(window.page, Page::Saves);
+    QCOMPARE(probe(window).page(), Page::Saves);
 }
 
 void TestPages::volumeDragSendsIntegersAndOneSave()
 {
     ScriptedService service;
     auto window = startSteady(service, readyWithConfig({{"volume", 49.5}}));
-    QVERIFY(window->ready);
-    window->navigate(Page::Basic, false);
+    QVERIFY(probe(window).ready());
+    probe(window).navigate(Page::Basic, false);
     auto *slider = pageOf(*window)->findChild<QSlider *>();
     QCOMPARE(slider->value(), 50);
     QVERIFY(slider->isEnabled());
@@ -521,26 +516,26 @@ void TestPages::volumeDragSendsIntegersAndOneSave()
     QVERIFY(commands.lastIndexOf("save") > commands.lastIndexOf("change"));
     QVERIFY(waitPolls(service, 4));
     QCOMPARE(service.count("save"), 1);
-    QVERIFY(!window->dirty);
+    QVERIFY(!probe(window).dirty());
 }
 
 void TestPages::launcherLanguageRebuildsBasicPage()
 {
     ScriptedService service;
     auto window = startSteady(service, readyState());
-    QVERIFY(window->ready);
-    window->navigate(Page::Basic, false);
+    QVERIFY(probe(window).ready());
+    probe(window).navigate(Page::Basic, false);
     QWidget *const oldPage = pageOf(*window);
-    QVERIFY(window->parts.languageCombo);
-    QCOMPARE(window->parts.languageCombo->currentIndex(), 1);
+    QVERIFY(probe(window).parts().languageCombo);
+    QCOMPARE(probe(window).parts().languageCombo->currentIndex(), 1);
 
     // Down from English picks Spanish, as a user choice
-    QTest::keyClick(window->parts.languageCombo, Qt::Key_Down);
-    QCOMPARE(window->page, Page::Basic);
+    QTest::keyClick(probe(window).parts().languageCombo, Qt::Key_Down);
+    QCOMPARE(probe(window).page(), Page::Basic);
     QVERIFY(pageOf(*window) != oldPage);
-    QCOMPARE(window->language, 2);
-    QVERIFY(window->parts.languageCombo);
-    QCOMPARE(window->parts.languageCombo->currentIndex(), 2);
+    QCOMPARE(probe(window).language(), 2);
+    QVERIFY(probe(window).parts().languageCombo);
+    QCOMPARE(probe(window).parts().languageCombo->currentIndex(), 2);
     QVERIFY(labelWithText(pageOf(*window), QStringLiteral("Pantalla y sonido")));
     QVERIFY(labelWithText(pageOf(*window), QStringLiteral("Lanzador")));
 
@@ -557,11 +552,11 @@ void TestPages::displaySelectsAndUnsavedVSync()
     const QJsonObject state =
         readyWithConfig({{"scale", 7}, {"aa", 0}, {"vsync", false}, {"performance", true}});
     // The service answers a change with a state that has unsaved changes.
-    service.reply("change", stateReply("change", with(state, "dirty", true)));
+    service.reply("change", stateReply("change", withMember(state, "dirty", true)));
     auto window = startSteady(service, state);
-    QVERIFY(window->ready);
-    window->navigate(Page::Display, false);
-    QVERIFY(!window->footer->isHidden());
+    QVERIFY(probe(window).ready());
+    probe(window).navigate(Page::Display, false);
+    QVERIFY(!probe(window).footer()->isHidden());
 
     auto *scale = byCaption<QComboBox>(pageOf(*window), "Internal resolution");
     auto *aa = byCaption<QComboBox>(pageOf(*window), "Anti-aliasing");
@@ -585,9 +580,9 @@ void TestPages::displaySelectsAndUnsavedVSync()
     QVERIFY(service.waitFor("change", 2));
     QCOMPARE(service.last("change").value("key").toString(), QStringLiteral("vsync"));
     QCOMPARE(service.last("change").value("value"), QJsonValue(true));
-    QVERIFY(window->dirty);
-    QTRY_COMPARE(window->footerStatus->text(), QStringLiteral("Unsaved changes"));
-    QVERIFY(window->saveButton->isEnabled());
+    QVERIFY(probe(window).dirty());
+    QTRY_COMPARE(probe(window).footerStatus()->text(), QStringLiteral("Unsaved changes"));
+    QVERIFY(probe(window).saveButton()->isEnabled());
     QVERIFY(waitPolls(service, 4));
     QCOMPARE(service.count("save"), 0);
     QCOMPARE(changes(service, "scale").size(), 0);

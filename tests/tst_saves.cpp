@@ -25,7 +25,7 @@ namespace {
 // Presses the confirmation's "Replace" (true) or "Cancel" (false).
 void answerConfirmation(bool replace)
 {
-    whenModal<QMessageBox>([replace](QMessageBox *box) {
+    answerModal<QMessageBox>([replace](QMessageBox *box) {
         const QString text = replace ? QStringLiteral("Replace") : QStringLiteral("Cancel");
         if (auto *button = qobject_cast<QAbstractButton *>(buttonWithText(box, text)))
             button->click();
@@ -37,7 +37,7 @@ void answerConfirmation(bool replace)
 // Picks `path` in the file chooser, then answers the confirmation that may follow.
 void choose(const QString &path)
 {
-    whenModal<QFileDialog>([path](QFileDialog *dialog) {
+    answerModal<QFileDialog>([path](QFileDialog *dialog) {
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides accept()
     });
@@ -45,7 +45,7 @@ void choose(const QString &path)
 
 void cancelChooser()
 {
-    whenModal<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    answerModal<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
 }
 
 QJsonObject backup(const QString &name, const QString &label, const QString &timestamp)
@@ -63,11 +63,6 @@ QJsonObject savesState(bool saveFound, bool running, const QJsonArray &backups =
     state.insert(QStringLiteral("saves"), QStringLiteral("/games/tobble/saves"));
     state.insert(QStringLiteral("backups"), backups);
     return state;
-}
-
-QAbstractButton *button(QWidget *page, const char *text)
-{
-    return qobject_cast<QAbstractButton *>(buttonWithText(page, QString::fromUtf8(text)));
 }
 
 // The box layout under `page` that holds `widget`.
@@ -89,21 +84,23 @@ class TestSaves : public QObject
     // A window without a service showing the saves page for `state`.
     static void show(Quilt::Window &window, const QJsonObject &state)
     {
-        window.ready = true;
-        window.state = state;
-        window.config = state.value(QLatin1String("config")).toObject();
-        window.navigate(Quilt::Page::Saves, false);
+        probe(window).ready() = true;
+        probe(window).state() = state;
+        probe(window).config() = state.value(QLatin1String("config")).toObject();
+        probe(window).navigate(Quilt::Page::Saves, false);
     }
     static QLineEdit *nameField(Quilt::Window &window)
     {
-        return find<QLineEdit>(window.pageWidget, QStringLiteral("backupName"));
+        return find<QLineEdit>(probe(window).pageWidget(), QStringLiteral("backupName"));
     }
     static QAbstractButton *createButton(Quilt::Window &window)
     {
-        return find<QAbstractButton>(window.pageWidget, QStringLiteral("createBackup"));
+        return find<QAbstractButton>(probe(window).pageWidget(), QStringLiteral("createBackup"));
     }
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void enabledStatesFollowTheSaveAndTheGame_data();
     void enabledStatesFollowTheSaveAndTheGame();
     void createBackupFollowsTheTrimmedName();
@@ -131,7 +128,7 @@ void TestSaves::enabledStatesFollowTheSaveAndTheGame()
     QTemporaryDir root;
     Quilt::Window window(root.path(), QString(), true);
     show(window, savesState(saveFound, running, {backup("b1", "One", "2024-05-01 10:00")}));
-    QWidget *page = window.pageWidget;
+    QWidget *page = probe(window).pageWidget();
 
     QVERIFY(labelWithText(page, title));
     QVERIFY(labelWithText(page, QStringLiteral("/games/tobble/saves")));
@@ -144,8 +141,8 @@ void TestSaves::enabledStatesFollowTheSaveAndTheGame()
     QVERIFY(!createButton(window)->isEnabled());
     QCOMPARE(button(page, "Restore")->isEnabled(), !running);
     QCOMPARE(button(page, "Delete")->isEnabled(), !running);
-    QVERIFY(window.parts.saveImportStatusLabel);
-    QVERIFY(window.parts.saveImportStatusLabel->isHidden());
+    QVERIFY(probe(window).parts().saveImportStatusLabel);
+    QVERIFY(probe(window).parts().saveImportStatusLabel->isHidden());
 }
 
 void TestSaves::createBackupFollowsTheTrimmedName()
@@ -166,11 +163,11 @@ void TestSaves::createBackupFollowsTheTrimmedName()
     QCOMPARE(name->text().size(), 64);
 
     // The state at the moment of the change counts, not the one the page was built from.
-    window.state.insert(QStringLiteral("running"), true);
+    probe(window).state().insert(QStringLiteral("running"), true);
     QTest::keyClick(name, Qt::Key_Backspace);
     QVERIFY(!create->isEnabled());
-    window.state.insert(QStringLiteral("running"), false);
-    window.state.insert(QStringLiteral("saveFound"), false);
+    probe(window).state().insert(QStringLiteral("running"), false);
+    probe(window).state().insert(QStringLiteral("saveFound"), false);
     QTest::keyClick(name, Qt::Key_Backspace);
     QVERIFY(!create->isEnabled());
 }
@@ -183,7 +180,7 @@ void TestSaves::labelsAreShownAsTheyCome()
     show(window, savesState(true, false,
                             {backup("b1", markup, QStringLiteral("2024-05-01 10:00")),
                              backup("b2", QString(), QStringLiteral("2024-05-02 11:00"))}));
-    QWidget *page = window.pageWidget;
+    QWidget *page = probe(window).pageWidget();
 
     auto *shown = qobject_cast<QLabel *>(labelWithText(page, markup));
     QVERIFY(shown);
@@ -199,7 +196,7 @@ void TestSaves::labelsAreShownAsTheyCome()
     QVERIFY(!labelWithText(page, QStringLiteral("No backups yet.")));
 
     show(window, savesState(true, false));
-    QVERIFY(labelWithText(window.pageWidget, QStringLiteral("No backups yet.")));
+    QVERIFY(labelWithText(probe(window).pageWidget(), QStringLiteral("No backups yet.")));
 }
 
 void TestSaves::compactLayoutStacksTheSaveButtons()
@@ -210,7 +207,7 @@ void TestSaves::compactLayoutStacksTheSaveButtons()
     show(window, savesState(true, false));
 
     const auto directions = [&] {
-        QWidget *page = window.pageWidget;
+        QWidget *page = probe(window).pageWidget();
         QBoxLayout *imports = rowOf(page, button(page, "Import Dolphin save"));
         QBoxLayout *exports = rowOf(page, button(page, "Export save folder"));
         return QList<QBoxLayout::Direction>{imports ? imports->direction() : QBoxLayout::Down,
@@ -219,10 +216,10 @@ void TestSaves::compactLayoutStacksTheSaveButtons()
     QCOMPARE(directions(),
              QList<QBoxLayout::Direction>({QBoxLayout::LeftToRight, QBoxLayout::LeftToRight}));
     window.resize(859, 600);
-    QTRY_VERIFY(window.compact);
+    QTRY_VERIFY(probe(window).compact());
     QCOMPARE(directions(),
              QList<QBoxLayout::Direction>({QBoxLayout::TopToBottom, QBoxLayout::TopToBottom}));
-    QWidget *page = window.pageWidget;
+    QWidget *page = probe(window).pageWidget();
     QCOMPARE(rowOf(page, button(page, "Open Saves"))->count(), 3);
     QCOMPARE(rowOf(page, button(page, "Export save (.bin)"))->count(), 2);
 }
@@ -232,8 +229,8 @@ void TestSaves::enterSendsOneTrimmedBackup()
     ScriptedService service;
     service.serve(savesState(true, false, {backup("auto-1", "Before", "2024-05-01 10:00")}));
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Quilt::Page::Saves, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Quilt::Page::Saves, false);
 
     QTest::keyClicks(nameField(*window), QStringLiteral("  Thimble Tower  "));
     QTest::keyClick(nameField(*window), Qt::Key_Return);
@@ -244,7 +241,7 @@ void TestSaves::enterSendsOneTrimmedBackup()
     // The reply rebuilds the page; Delete then goes out without a question, and serves as the
     // marker after which a second createBackup would have arrived.
     QTRY_VERIFY(nameField(*window) && nameField(*window)->text().isEmpty());
-    button(window->pageWidget, "Delete")->click();
+    button(probe(window).pageWidget(), "Delete")->click();
     QVERIFY(service.waitFor("deleteBackup"));
     QCOMPARE(service.last("deleteBackup").value(QLatin1String("name")).toString(),
              QStringLiteral("auto-1"));
@@ -262,35 +259,35 @@ void TestSaves::replacingNeedsAChoiceAndAConfirmation()
         file.write("save");
     }
     auto window = service.startWindow();
-    QTRY_VERIFY(window->ready);
-    window->navigate(Quilt::Page::Saves, false);
+    QTRY_VERIFY(probe(window).ready());
+    probe(window).navigate(Quilt::Page::Saves, false);
 
     // Restore, cancelled
     answerConfirmation(false);
-    button(window->pageWidget, "Restore")->click();
+    button(probe(window).pageWidget(), "Restore")->click();
     // Folder import, chooser cancelled
     cancelChooser();
-    button(window->pageWidget, "Import Dolphin save")->click();
+    button(probe(window).pageWidget(), "Import Dolphin save")->click();
     // File import, chosen but not confirmed
     choose(bin);
     answerConfirmation(false);
-    button(window->pageWidget, "Import save (.bin)")->click();
+    button(probe(window).pageWidget(), "Import save (.bin)")->click();
     // File import, chosen and confirmed
     choose(bin);
     answerConfirmation(true);
-    button(window->pageWidget, "Import save (.bin)")->click();
+    button(probe(window).pageWidget(), "Import save (.bin)")->click();
 
     // Delete asks nothing: once it has arrived, so has everything sent before it.
-    button(window->pageWidget, "Delete")->click();
+    button(probe(window).pageWidget(), "Delete")->click();
     QVERIFY(service.waitFor("deleteBackup"));
     QCOMPARE(service.count(QStringLiteral("importSave")), 1);
     QCOMPARE(service.last("importSave").value(QLatin1String("path")).toString(), bin);
     QCOMPARE(service.count(QStringLiteral("restoreBackup")), 0);
 
     // Restore, confirmed
-    QTRY_VERIFY(button(window->pageWidget, "Restore"));
+    QTRY_VERIFY(button(probe(window).pageWidget(), "Restore"));
     answerConfirmation(true);
-    button(window->pageWidget, "Restore")->click();
+    button(probe(window).pageWidget(), "Restore")->click();
     QVERIFY(service.waitFor("restoreBackup"));
     QCOMPARE(service.last("restoreBackup").value(QLatin1String("name")).toString(),
              QStringLiteral("auto-1"));

@@ -1,4 +1,6 @@
+#include "probe.h"
 #include "startup.h"
+#include "support.h"
 #include "translations.h"
 #include "window.h"
 
@@ -13,6 +15,8 @@
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
+
+using QuiltTest::probe;
 
 namespace {
 
@@ -68,6 +72,8 @@ class TestSelfTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void initTestCase();
     void passesAndWritesEveryPreview();
     void checksWithoutWritingWhenNoDirectory();
@@ -120,7 +126,7 @@ void TestSelfTest::failsOnRichTextBackupLabel()
     Quilt::Window window(root.path(), QString(), true);
     QVERIFY(!window.preview(QString()));
     // It stopped at the saves page of the first language, before the motion pass.
-    QCOMPARE(window.page, Quilt::Page::Saves);
+    QCOMPARE(probe(window).page(), Quilt::Page::Saves);
 }
 
 void TestSelfTest::failsOnClippedSpinBox()
@@ -131,8 +137,8 @@ void TestSelfTest::failsOnClippedSpinBox()
     });
     Quilt::Window window(root.path(), QString(), true);
     QVERIFY(!window.preview(QString()));
-    QCOMPARE(window.page, Quilt::Page::Controls);
-    QCOMPARE(window.controlsTab, 1);
+    QCOMPARE(probe(window).page(), Quilt::Page::Controls);
+    QCOMPARE(probe(window).controlsTab(), 1);
 }
 
 void TestSelfTest::failsOnClippedTextAndNamesIt()
@@ -144,7 +150,7 @@ void TestSelfTest::failsOnClippedTextAndNamesIt()
     });
     Quilt::Window window(root.path(), QString(), true);
     QVERIFY(!window.preview(QString()));
-    QCOMPARE(window.page, Quilt::Page::Play);
+    QCOMPARE(probe(window).page(), Quilt::Page::Play);
     const QString failure = window.previewFailure;
     QVERIFY2(failure.startsWith(QStringLiteral("home page, zh, 1120 x 685: ")),
              qPrintable(failure));
@@ -157,18 +163,20 @@ void TestSelfTest::minimumHeightsHoldUnderTheStylesheet()
     // The stylesheet's min-height replaces a widget's own when it polishes the widget.
     Quilt::Window window(root.path(), QString(), true);
     window.show();
-    for (QPushButton *tab : window.navButtons)
+    for (QPushButton *tab : probe(window).navButtons())
         QCOMPARE(tab->minimumHeight(), 36);
-    QCOMPARE(window.parts.playButton->minimumHeight(), 64);
-    const auto cards = window.pageWidget->findChildren<Quilt::LibraryCard *>();
+    QCOMPARE(probe(window).parts().playButton->minimumHeight(), 64);
+    const auto cards = probe(window).pageWidget()->findChildren<Quilt::LibraryCard *>();
     QCOMPARE(cards.size(), 3);
     for (Quilt::LibraryCard *card : cards)
         QCOMPARE(card->minimumHeight(), 96);
-    window.navigate(Quilt::Page::Display, false);
-    window.pageWidget->ensurePolished();
-    for (Quilt::FabricCombo *combo : window.pageWidget->findChildren<Quilt::FabricCombo *>())
+    probe(window).navigate(Quilt::Page::Display, false);
+    probe(window).pageWidget()->ensurePolished();
+    for (Quilt::FabricCombo *combo :
+         probe(window).pageWidget()->findChildren<Quilt::FabricCombo *>())
         QCOMPARE(combo->minimumHeight(), 39);
-    for (Quilt::FabricButton *button : window.pageWidget->findChildren<Quilt::FabricButton *>())
+    for (Quilt::FabricButton *button :
+         probe(window).pageWidget()->findChildren<Quilt::FabricButton *>())
         QCOMPARE(button->minimumHeight(), 39);
 }
 
@@ -179,31 +187,31 @@ void TestSelfTest::formerlyClippedStatesFit()
     const QString pictures = qEnvironmentVariable("QUILT_README_PICTURES");
     Quilt::Window window(root.path(), QString(), true);
     window.show();
-    window.setLanguage(2);
+    probe(window).setLanguage(2);
     window.resize(640, 520);
-    QTRY_VERIFY(window.compact);
+    QTRY_VERIFY(probe(window).compact());
 
     // First run: no state yet, the play button leads to choosing the game data
-    window.navigate(Quilt::Page::Play, false);
+    probe(window).navigate(Quilt::Page::Play, false);
     QCoreApplication::processEvents();
-    QCOMPARE(window.parts.playButton->text(), Quilt::T("Choose game data"));
-    QVERIFY2(window.checkFit(&window, QStringLiteral("first run")),
+    QCOMPARE(probe(window).parts().playButton->text(), Quilt::T("Choose game data"));
+    QVERIFY2(probe(window).checkFit(&window, QStringLiteral("first run")),
              qPrintable(window.previewFailure));
     if (!pictures.isEmpty())
         QVERIFY(window.grab().save(QDir(pictures).filePath("es-home-first-run-compact.png")));
 
     // Long gamepad names in the bindings table
-    window.ready = true;
-    window.state.insert(
+    probe(window).ready() = true;
+    probe(window).state().insert(
         QStringLiteral("bindings"),
         QJsonArray{QJsonArray{"Jump / Confirm", "Left bumper (LB / L1)", "Space"},
                    QJsonArray{"Quilt / Cancel", "Right trigger (RT / R2)", "Left Shift"},
                    QJsonArray{"Pause / Plus", "Right bumper (RB / R1)", "Keypad Enter"}});
-    window.navigate(Quilt::Page::Controls, false);
+    probe(window).navigate(Quilt::Page::Controls, false);
     QCoreApplication::processEvents();
-    window.scrollArea->ensureWidgetVisible(window.parts.bindingTable, 0, 0);
+    probe(window).scrollArea()->ensureWidgetVisible(probe(window).parts().bindingTable, 0, 0);
     QCoreApplication::processEvents();
-    QVERIFY2(window.checkFit(&window, QStringLiteral("bindings")),
+    QVERIFY2(probe(window).checkFit(&window, QStringLiteral("bindings")),
              qPrintable(window.previewFailure));
     if (!pictures.isEmpty())
         QVERIFY(window.grab().save(QDir(pictures).filePath("es-bindings-compact-gamepad.png")));
@@ -218,8 +226,8 @@ void TestSelfTest::failsBeforeAnyPageWhenDirectoryCannotBeMade()
     Quilt::Window window(root.path(), QString(), true);
     QVERIFY(!window.preview(out.filePath(QStringLiteral("file/previews"))));
     QVERIFY(!window.isVisible());
-    QVERIFY(!window.ready);
-    QCOMPARE(window.page, Quilt::Page::Play);
+    QVERIFY(!probe(window).ready());
+    QCOMPARE(probe(window).page(), Quilt::Page::Play);
 }
 
 void TestSelfTest::executableReportsItsVerdict()

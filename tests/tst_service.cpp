@@ -1,6 +1,7 @@
 // The stand-in launcher service, driven as the launcher drives it: the real executable in a
 // temporary installation root, one JSON request per line on its standard input.
 
+#include "support.h"
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -159,8 +160,10 @@ class TestService : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
     void init()
     {
+        QuiltTest::resetShared();
         root.reset(new QTemporaryDir);
         QVERIFY(root->isValid());
     }

@@ -1,4 +1,5 @@
 #include "startup.h"
+#include "support.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,6 +57,8 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QuiltTest::resetShared(); }
+    void init() { QuiltTest::resetShared(); }
     void selfTestFlag();
     void previewDirectoryArgument();
     void installRoot();

@@ -84,6 +84,7 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { QuiltTest::resetShared(); }
     void cleanup();
     void greetsAndPollsOnceReady();
     void frame();
@@ -99,6 +100,7 @@ private slots:
 
 void TestWindow::cleanup()
 {
+    QuiltTest::resetShared();
     // The language is global to the catalogue.
     Quilt::language(1);
 }
@@ -109,7 +111,7 @@ void TestWindow::greetsAndPollsOnceReady()
     service.serve(readyState());
     auto window = service.startWindow();
     QVERIFY(service.waitFor("hello"));
-    QTRY_VERIFY(window->ready);
+    QTRY_VERIFY(probe(window).ready());
     QVERIFY(service.waitFor("poll", 3));
     QVERIFY(service.lines().first().startsWith(R"({"cmd":"hello","controls":false,"focused":)"));
 }
@@ -120,41 +122,42 @@ void TestWindow::frame()
     QCOMPARE(w.windowTitle(), QStringLiteral("Tobble's Grand Quilt"));
     QCOMPARE(w.minimumSize(), QSize(640, 520));
     QCOMPARE(w.size(), QSize(1120, 685));
-    QCOMPARE(w.language, 1);
-    QCOMPARE(w.page, Page::Play);
-    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
-    QVERIFY(!w.brandLabel->wordWrap());
-    QCOMPARE(w.brandLabel->objectName(), QStringLiteral("brand"));
-    QVERIFY(w.noticeLabel->isHidden());
-    QCOMPARE(w.noticeLabel->objectName(), QStringLiteral("notice"));
-    QCOMPARE(w.scrollArea->viewport()->objectName(), QStringLiteral("viewport"));
-    QCOMPARE(w.scrollArea->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(w.pageWidget->objectName(), QStringLiteral("paper"));
-    QCOMPARE(w.saveButton->text(), T("Save settings"));
+    QCOMPARE(probe(w).language(), 1);
+    QCOMPARE(probe(w).page(), Page::Play);
+    QCOMPARE(probe(w).brandLabel()->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    QVERIFY(!probe(w).brandLabel()->wordWrap());
+    QCOMPARE(probe(w).brandLabel()->objectName(), QStringLiteral("brand"));
+    QVERIFY(probe(w).noticeLabel()->isHidden());
+    QCOMPARE(probe(w).noticeLabel()->objectName(), QStringLiteral("notice"));
+    QCOMPARE(probe(w).scrollArea()->viewport()->objectName(), QStringLiteral("viewport"));
+    QCOMPARE(probe(w).scrollArea()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(probe(w).pageWidget()->objectName(), QStringLiteral("paper"));
+    QCOMPARE(probe(w).saveButton()->text(), T("Save settings"));
     // Nothing is ready without a service: no saving, and the footer says so.
-    QVERIFY(!w.saveButton->isEnabled());
-    QCOMPARE(w.footerStatus->text(), T("No unsaved changes"));
+    QVERIFY(!probe(w).saveButton()->isEnabled());
+    QCOMPARE(probe(w).footerStatus()->text(), T("No unsaved changes"));
 
     // The notice line shows exactly while it has text.
-    w.notice(QStringLiteral("<b>Broken</b>"));
-    QVERIFY(!w.noticeLabel->isHidden());
-    QCOMPARE(w.noticeLabel->textFormat(), Qt::PlainText);
-    w.notice(QString());
-    QVERIFY(w.noticeLabel->isHidden());
+    probe(w).notice(QStringLiteral("<b>Broken</b>"));
+    QVERIFY(!probe(w).noticeLabel()->isHidden());
+    QCOMPARE(probe(w).noticeLabel()->textFormat(), Qt::PlainText);
+    probe(w).notice(QString());
+    QVERIFY(probe(w).noticeLabel()->isHidden());
 
     // The footer's status follows the mirror on the next refresh.
-    w.ready = true;
-    w.state = {{"dirty", true}};
-    w.refresh();
-    QVERIFY(w.saveButton->isEnabled());
-    QCOMPARE(w.footerStatus->text(), T("Unsaved changes"));
-    w.state = {{"dirty", true}, {"settingsError", "bad line 3"}};
-    w.refresh();
-    QVERIFY(!w.saveButton->isEnabled());
-    QCOMPARE(w.footerStatus->text(), T("Settings need attention. Open Diagnostics to fix them."));
-    w.state = {{"dirty", true}, {"running", true}};
-    w.refresh();
-    QVERIFY(!w.saveButton->isEnabled());
+    probe(w).ready() = true;
+    probe(w).state() = {{"dirty", true}};
+    probe(w).refresh();
+    QVERIFY(probe(w).saveButton()->isEnabled());
+    QCOMPARE(probe(w).footerStatus()->text(), T("Unsaved changes"));
+    probe(w).state() = {{"dirty", true}, {"settingsError", "bad line 3"}};
+    probe(w).refresh();
+    QVERIFY(!probe(w).saveButton()->isEnabled());
+    QCOMPARE(probe(w).footerStatus()->text(),
+             T("Settings need attention. Open Diagnostics to fix them."));
+    probe(w).state() = {{"dirty", true}, {"running", true}};
+    probe(w).refresh();
+    QVERIFY(!probe(w).saveButton()->isEnabled());
 }
 
 void TestWindow::headerAndAdvancedGroup()
@@ -163,20 +166,20 @@ void TestWindow::headerAndAdvancedGroup()
     const char *const tabKeys[3] = {"Home page", "Basic settings", "Advanced settings"};
     for (Page page : allPages) {
         const QByteArray name = "page " + QByteArray::number(int(page));
-        w.navigate(page, false);
-        QCOMPARE(w.page, page);
+        probe(w).navigate(page, false);
+        QCOMPARE(probe(w).page(), page);
         const int lit = page == Page::Play ? 0 : advanced(page) ? 2 : 1;
         for (int i = 0; i < 3; ++i) {
-            QVERIFY2(w.navButtons[i]->isChecked() == (i == lit), name.constData());
-            QCOMPARE(w.navButtons[i]->text(), T(tabKeys[i]));
-            QCOMPARE(w.navButtons[i]->accessibleName(), T(tabKeys[i]));
+            QVERIFY2(probe(w).navButtons()[i]->isChecked() == (i == lit), name.constData());
+            QCOMPARE(probe(w).navButtons()[i]->text(), T(tabKeys[i]));
+            QCOMPARE(probe(w).navButtons()[i]->accessibleName(), T(tabKeys[i]));
         }
-        QVERIFY2(w.footer->isHidden() == !advanced(page), name.constData());
+        QVERIFY2(probe(w).footer()->isHidden() == !advanced(page), name.constData());
 
         // Quick links between the advanced pages, the current one checked
-        const QList<QPushButton *> links = quickLinks(w.pageLayout);
+        const QList<QPushButton *> links = quickLinks(probe(w).pageLayout());
         if (!advanced(page)) {
-            QVERIFY2(linkLookalikes(w.pageWidget) == 0, name.constData());
+            QVERIFY2(linkLookalikes(probe(w).pageWidget()) == 0, name.constData());
         } else {
             QCOMPARE(links.size(), 3);
             QCOMPARE(links[0]->text(), T("Graphics and performance"));
@@ -189,7 +192,7 @@ void TestWindow::headerAndAdvancedGroup()
 
         // Every page but home (which has its own) opens with a banner holding its title.
         if (page != Page::Play) {
-            auto *banner = qobject_cast<Banner *>(w.pageLayout->itemAt(0)->widget());
+            auto *banner = qobject_cast<Banner *>(probe(w).pageLayout()->itemAt(0)->widget());
             QVERIFY2(banner, name.constData());
             const QString title = advanced(page) ? T("Advanced settings") : T(Titles[int(page)]);
             auto *titleLabel = banner->findChild<QLabel *>(QStringLiteral("title"));
@@ -199,70 +202,70 @@ void TestWindow::headerAndAdvancedGroup()
     }
 
     // The header tabs and the quick links move between pages.
-    w.navigate(Page::Install, false);
-    w.navButtons[2]->click();
-    QCOMPARE(w.page, Page::Display);
-    quickLinks(w.pageLayout)[1]->click();
-    QCOMPARE(w.page, Page::Controls);
-    quickLinks(w.pageLayout)[2]->click();
-    QCOMPARE(w.page, Page::Diagnostics);
-    w.navButtons[1]->click();
-    QCOMPARE(w.page, Page::Basic);
-    QVERIFY(w.navButtons[1]->isChecked());
-    w.navButtons[0]->click();
-    QCOMPARE(w.page, Page::Play);
-    QVERIFY(w.navButtons[0]->isChecked());
-    QVERIFY(!w.navButtons[1]->isChecked());
+    probe(w).navigate(Page::Install, false);
+    probe(w).navButtons()[2]->click();
+    QCOMPARE(probe(w).page(), Page::Display);
+    quickLinks(probe(w).pageLayout())[1]->click();
+    QCOMPARE(probe(w).page(), Page::Controls);
+    quickLinks(probe(w).pageLayout())[2]->click();
+    QCOMPARE(probe(w).page(), Page::Diagnostics);
+    probe(w).navButtons()[1]->click();
+    QCOMPARE(probe(w).page(), Page::Basic);
+    QVERIFY(probe(w).navButtons()[1]->isChecked());
+    probe(w).navButtons()[0]->click();
+    QCOMPARE(probe(w).page(), Page::Play);
+    QVERIFY(probe(w).navButtons()[0]->isChecked());
+    QVERIFY(!probe(w).navButtons()[1]->isChecked());
 
     // A language switch changes the tab texts but never the brand.
-    w.setLanguage(2);
-    QCOMPARE(w.navButtons[1]->text(), T("Basic settings"));
-    QVERIFY(w.navButtons[1]->text() != QLatin1String("Basic settings"));
-    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    probe(w).setLanguage(2);
+    QCOMPARE(probe(w).navButtons()[1]->text(), T("Basic settings"));
+    QVERIFY(probe(w).navButtons()[1]->text() != QLatin1String("Basic settings"));
+    QCOMPARE(probe(w).brandLabel()->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
 }
 
 void TestWindow::compactSwitch()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    w.navigate(Page::Install, false);
+    probe(w).navigate(Page::Install, false);
     w.resize(900, 600);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_COMPARE(w.width(), 900);
-    QVERIFY(!w.compact);
+    QVERIFY(!probe(w).compact());
     auto bannerHeight = [&w] {
-        auto *banner = find<Banner>(w.pageWidget, QString());
+        auto *banner = find<Banner>(probe(w).pageWidget(), QString());
         return banner ? banner->minimumHeight() : -1;
     };
     QCOMPARE(bannerHeight(), 99);
 
-    QPointer<QWidget> before = w.pageWidget;
+    QPointer<QWidget> before = probe(w).pageWidget();
     w.resize(859, 600);
-    QTRY_VERIFY(w.compact);
-    QCOMPARE(w.brandLabel->text(), QStringLiteral("Grand Quilt"));
-    QVERIFY(w.pageWidget != before.data());
-    QCOMPARE(w.page, Page::Install);
+    QTRY_VERIFY(probe(w).compact());
+    QCOMPARE(probe(w).brandLabel()->text(), QStringLiteral("Grand Quilt"));
+    QVERIFY(probe(w).pageWidget() != before.data());
+    QCOMPARE(probe(w).page(), Page::Install);
     QCOMPARE(bannerHeight(), 86);
 
     // Staying compact does not rebuild the page.
-    before = w.pageWidget;
+    before = probe(w).pageWidget();
     w.resize(700, 600);
     QTRY_COMPARE(w.width(), 700);
-    QCOMPARE(w.pageWidget, before.data());
+    QCOMPARE(probe(w).pageWidget(), before.data());
 
     w.resize(860, 600);
-    QTRY_VERIFY(!w.compact);
-    QCOMPARE(w.brandLabel->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
+    QTRY_VERIFY(!probe(w).compact());
+    QCOMPARE(probe(w).brandLabel()->text(), QStringLiteral("Tobble\u2019s Grand Quilt"));
     QCOMPARE(bannerHeight(), 99);
 }
 
 void TestWindow::scrollPosition()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    TallPages tall(w.scrollArea->viewport());
+    TallPages tall(probe(w).scrollArea()->viewport());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QScrollBar *bar = w.scrollArea->verticalScrollBar();
+    QScrollBar *bar = probe(w).scrollArea()->verticalScrollBar();
     auto scrollDown = [&] {
         QTRY_VERIFY(bar->maximum() >= 500);
         bar->setValue(500);
@@ -275,34 +278,34 @@ void TestWindow::scrollPosition()
         QCoreApplication::processEvents();
     };
 
-    w.navigate(Page::Basic, false);
+    probe(w).navigate(Page::Basic, false);
     scrollDown();
 
     // A language switch rebuilds in place and keeps the position.
-    QWidget *page = w.pageWidget;
-    w.setLanguage(0);
-    QVERIFY(w.pageWidget != page);
+    QWidget *page = probe(w).pageWidget();
+    probe(w).setLanguage(0);
+    QVERIFY(probe(w).pageWidget() != page);
     settled(page);
     QCOMPARE(bar->value(), 500);
 
     // A rebuild that keeps the scroll position.
-    page = w.pageWidget;
-    w.navigate(Page::Basic, true);
+    page = probe(w).pageWidget();
+    probe(w).navigate(Page::Basic, true);
     settled(page);
     QCOMPARE(bar->value(), 500);
 
     // The header tab of the current page rebuilds it and goes to the top.
-    page = w.pageWidget;
-    w.navButtons[1]->click();
-    QCOMPARE(w.page, Page::Basic);
-    QVERIFY(w.pageWidget != page);
+    page = probe(w).pageWidget();
+    probe(w).navButtons()[1]->click();
+    QCOMPARE(probe(w).page(), Page::Basic);
+    QVERIFY(probe(w).pageWidget() != page);
     settled(page);
     QCOMPARE(bar->value(), 0);
 
     // So does a page change.
     scrollDown();
-    page = w.pageWidget;
-    w.navigate(Page::Saves, false);
+    page = probe(w).pageWidget();
+    probe(w).navigate(Page::Saves, false);
     settled(page);
     QCOMPARE(bar->value(), 0);
 
@@ -478,7 +481,7 @@ void TestWindow::liveLinesAnnounceTheirNews()
 void TestWindow::navigateForgetsOldPage()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    w.navigate(Page::Controls, false);
+    probe(w).navigate(Page::Controls, false);
 
     // Stand-ins that outlive the page, so a pointer that is not cleared stays visible.
     QLabel gameStatus, dataStatus, importStatus, capture, motion;
@@ -487,45 +490,45 @@ void TestWindow::navigateForgetsOldPage()
     QComboBox language;
     FabricCombo device;
     QWidget table, pointer;
-    w.parts.playButton = &play;
-    w.parts.gameStatusLabel = &gameStatus;
-    w.parts.dataStatusLabel = &dataStatus;
-    w.parts.saveImportStatusLabel = &importStatus;
-    w.parts.languageCombo = &language;
-    w.parts.bindingButtons.append(qMakePair(&swap, &calibrate));
-    w.parts.captureMessage = &capture;
-    w.parts.swapButton = &swap;
-    w.parts.useEscapeButton = &swap;
-    w.parts.cancelCaptureButton = &swap;
-    w.parts.bindingTable = &table;
-    w.parts.deviceCombo = &device;
-    w.parts.motionStatus = &motion;
-    w.parts.calibrateButton = &calibrate;
-    w.parts.pointerView = &pointer;
-    w.tracked(&table);
+    probe(w).parts().playButton = &play;
+    probe(w).parts().gameStatusLabel = &gameStatus;
+    probe(w).parts().dataStatusLabel = &dataStatus;
+    probe(w).parts().saveImportStatusLabel = &importStatus;
+    probe(w).parts().languageCombo = &language;
+    probe(w).parts().bindingButtons.append(qMakePair(&swap, &calibrate));
+    probe(w).parts().captureMessage = &capture;
+    probe(w).parts().swapButton = &swap;
+    probe(w).parts().useEscapeButton = &swap;
+    probe(w).parts().cancelCaptureButton = &swap;
+    probe(w).parts().bindingTable = &table;
+    probe(w).parts().deviceCombo = &device;
+    probe(w).parts().motionStatus = &motion;
+    probe(w).parts().calibrateButton = &calibrate;
+    probe(w).parts().pointerView = &pointer;
+    probe(w).tracked(&table);
 
-    QPointer<QWidget> oldPage = w.pageWidget;
-    w.navigate(Page::Diagnostics, false);
-    QVERIFY(!w.parts.playButton);
-    QVERIFY(!w.parts.gameStatusLabel);
-    QVERIFY(!w.parts.dataStatusLabel);
-    QVERIFY(!w.parts.saveImportStatusLabel);
-    QVERIFY(!w.parts.languageCombo);
-    QVERIFY(w.parts.bindingButtons.isEmpty());
-    QVERIFY(!w.parts.captureMessage);
-    QVERIFY(!w.parts.swapButton);
-    QVERIFY(!w.parts.useEscapeButton);
-    QVERIFY(!w.parts.cancelCaptureButton);
-    QVERIFY(!w.parts.bindingTable);
-    QVERIFY(!w.parts.deviceCombo);
-    QVERIFY(!w.parts.motionStatus);
-    QVERIFY(!w.parts.calibrateButton);
-    QVERIFY(!w.parts.pointerView);
-    QVERIFY(!w.parts.trackedControls.contains(&table));
+    QPointer<QWidget> oldPage = probe(w).pageWidget();
+    probe(w).navigate(Page::Diagnostics, false);
+    QVERIFY(!probe(w).parts().playButton);
+    QVERIFY(!probe(w).parts().gameStatusLabel);
+    QVERIFY(!probe(w).parts().dataStatusLabel);
+    QVERIFY(!probe(w).parts().saveImportStatusLabel);
+    QVERIFY(!probe(w).parts().languageCombo);
+    QVERIFY(probe(w).parts().bindingButtons.isEmpty());
+    QVERIFY(!probe(w).parts().captureMessage);
+    QVERIFY(!probe(w).parts().swapButton);
+    QVERIFY(!probe(w).parts().useEscapeButton);
+    QVERIFY(!probe(w).parts().cancelCaptureButton);
+    QVERIFY(!probe(w).parts().bindingTable);
+    QVERIFY(!probe(w).parts().deviceCombo);
+    QVERIFY(!probe(w).parts().motionStatus);
+    QVERIFY(!probe(w).parts().calibrateButton);
+    QVERIFY(!probe(w).parts().pointerView);
+    QVERIFY(!probe(w).parts().trackedControls.contains(&table));
     // The old page is hidden at once and deleted later, never in the middle of a handler.
     QVERIFY(oldPage);
     QVERIFY(oldPage->isHidden());
-    QVERIFY(w.scrollArea->widget() == w.pageWidget);
+    QVERIFY(probe(w).scrollArea()->widget() == probe(w).pageWidget());
     QTRY_VERIFY(oldPage.isNull());
 }
 
@@ -535,35 +538,35 @@ void TestWindow::closeWithoutService()
     {
         Window w(QStringLiteral("/nonexistent"), QString(), true);
         w.show();
-        w.dirty = true;
-        w.closeAfterSave = true;
+        probe(w).dirty() = true;
+        probe(w).closeAfterSave() = true;
         QVERIFY(!w.close());
         QVERIFY(w.isVisible());
-        QVERIFY(!w.closing);
-        w.closing = true;
+        QVERIFY(!probe(w).closing());
+        probe(w).closing() = true;
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
     }
     {
         Window w(QStringLiteral("/nonexistent"), QString(), true);
         w.show();
-        w.ready = true;
-        w.dirty = true;
-        w.state = {{"dirty", true}};
+        probe(w).ready() = true;
+        probe(w).dirty() = true;
+        probe(w).state() = {{"dirty", true}};
         QVERIFY(w.close());
-        QVERIFY(w.closing);
+        QVERIFY(probe(w).closing());
     }
     // A service that never started: nothing can be saved, so unsaved changes do not block.
     {
         QTemporaryDir root;
         Window w(root.path(), root.filePath(QStringLiteral("missing/tobble-launcher")), false);
         w.show();
-        QTRY_VERIFY(!w.noticeLabel->isHidden());
-        w.dirty = true;
-        w.state = {{"dirty", true}};
+        QTRY_VERIFY(!probe(w).noticeLabel()->isHidden());
+        probe(w).dirty() = true;
+        probe(w).state() = {{"dirty", true}};
         QVERIFY(w.close());
-        QVERIFY(w.closing);
-        QVERIFY(!w.closeAfterSave);
+        QVERIFY(probe(w).closing());
+        QVERIFY(!probe(w).closeAfterSave());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "fuzz_target.h"
 
+#include "probe.h"
 #include "startup.h"
 #include "window.h"
 
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QTemporaryDir>
+
+using QuiltTest::probe;
 
 namespace {
 
@@ -55,7 +58,7 @@ QApplication *startFuzzApplication(int &argc, char **argv)
 FuzzTarget::FuzzTarget() : window(std::make_unique<Quilt::Window>(emptyRoot(), QString(), true))
 {
     // The desktop must never be asked to open anything.
-    window->openUrl = [](const QUrl &) { return false; };
+    probe(window).openUrl() = [](const QUrl &) { return false; };
     window->show();
 
     modalGuard.setInterval(0);
@@ -91,21 +94,21 @@ void FuzzTarget::run(const QByteArray &bytes, int variant)
 
     // The same line splitting as the service's output gets: the buffer is what the
     // process would have delivered, receive() cuts it into lines.
-    w.replies.clear();
-    w.replies.append(bytes);
-    w.receive();
+    probe(w).replies().clear();
+    probe(w).replies().append(bytes);
+    probe(w).receive();
     // A last line without its line feed is handled as if the service had finished it.
-    if (!w.replies.pending().isEmpty() || w.replies.skipping()) {
-        w.replies.append(QByteArray(1, '\n'));
-        w.receive();
+    if (!probe(w).replies().pending().isEmpty() || probe(w).replies().skipping()) {
+        probe(w).replies().append(QByteArray(1, '\n'));
+        probe(w).receive();
     }
 
     // Paint whatever the replies left, the motion preview included. Only the parts that
     // show service data: repainting the whole linen frame would halve the fuzzer's speed.
-    if (w.pageWidget)
-        w.pageWidget->grab();
-    w.noticeLabel->grab();
-    w.footer->grab();
+    if (probe(w).pageWidget())
+        probe(w).pageWidget()->grab();
+    probe(w).noticeLabel()->grab();
+    probe(w).footer()->grab();
     settle();
 }
 
@@ -118,17 +121,17 @@ void FuzzTarget::reset(int variant)
     const int language = variant / 32 % 3;
 
     // A fresh mirror; never a close in progress, so that no reply can ask about one.
-    w.ready = false;
-    w.pollPending = false;
-    w.closeAfterSave = false;
-    w.closing = false;
-    w.dirty = false;
-    w.capturing = false;
-    w.state = {};
-    w.config = {};
-    w.input = {};
-    w.replies.clear();
-    w.autosaveTimer.stop();
+    probe(w).ready() = false;
+    probe(w).pollPending() = false;
+    probe(w).closeAfterSave() = false;
+    probe(w).closing() = false;
+    probe(w).dirty() = false;
+    probe(w).capturing() = false;
+    probe(w).state() = {};
+    probe(w).config() = {};
+    probe(w).input() = {};
+    probe(w).replies().clear();
+    probe(w).autosaveTimer().stop();
 
     // A reply about a running game minimises the window; bring it back so that
     // controller navigation, which needs the active window, is fuzzed as well.
@@ -136,10 +139,10 @@ void FuzzTarget::reset(int variant)
         w.showNormal();
     w.resize(compact ? compactSize : normalSize);
     w.activateWindow();
-    if (w.language != language)
-        w.setLanguage(language);
-    w.controlsTab = tab;
-    w.navigate(Quilt::Page(page), false);
+    if (probe(w).language() != language)
+        probe(w).setLanguage(language);
+    probe(w).controlsTab() = tab;
+    probe(w).navigate(Quilt::Page(page), false);
     settle();
 }
 

@@ -1,13 +1,18 @@
 #include "support.h"
 
+#include "translations.h"
 #include "window.h"
 
 #include <QAbstractButton>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QPixmapCache>
+#include <QPointer>
 #include <QTest>
 
 namespace QuiltTest {
@@ -83,6 +88,16 @@ std::unique_ptr<Quilt::Window> ScriptedService::startWindow(bool show)
         window->show();
         window->activateWindow();
     }
+    return window;
+}
+
+std::unique_ptr<Quilt::Window> ScriptedService::readyWindow(const QJsonObject &state,
+                                                            const QJsonObject &input)
+{
+    serve(state, input);
+    auto window = startWindow();
+    if (!QTest::qWaitFor([&] { return probe(window).ready(); }, 5000))
+        window.reset();
     return window;
 }
 
@@ -174,6 +189,119 @@ QWidget *labelWithText(QWidget *parent, const QString &text)
             return label;
     }
     return nullptr;
+}
+
+QAbstractButton *button(QWidget *parent, const char *key)
+{
+    return qobject_cast<QAbstractButton *>(buttonWithText(parent, Quilt::T(key)));
+}
+
+namespace {
+
+// Answerers still waiting for their dialog.
+QList<QPointer<QTimer>> &waitingAnswerers()
+{
+    static QList<QPointer<QTimer>> timers;
+    return timers;
+}
+
+// Tests of the start-up rules and of the service run without widgets.
+bool widgetsRun()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
+
+void closeModal(QWidget *modal)
+{
+    if (auto *dialog = qobject_cast<QDialog *>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+} // namespace
+
+void answerModalWidget(std::function<bool(QWidget *)> fits, std::function<void(QWidget *)> answer,
+                       int timeout, bool required)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setProperty("required", required);
+    waitingAnswerers().append(timer);
+    const QDeadlineTimer deadline(timeout);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        timer->setInterval(10);
+        QWidget *modal = QApplication::activeModalWidget();
+        const bool up = modal && modal->isVisible();
+        if (up && fits(modal)) {
+            // Stopped first: the answer may run an event loop of its own.
+            waitingAnswerers().removeAll(timer);
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+            return;
+        }
+        if (!deadline.hasExpired())
+            return;
+        waitingAnswerers().removeAll(timer);
+        timer->stop();
+        timer->deleteLater();
+        if (up)
+            closeModal(modal);
+        if (required)
+            QTest::qFail("no modal dialog of the expected kind came up in time", __FILE__,
+                         __LINE__);
+    });
+    timer->start(0);
+}
+
+void endModalAnswerers()
+{
+    bool missed = false;
+    for (const QPointer<QTimer> &timer : std::exchange(waitingAnswerers(), {})) {
+        if (!timer)
+            continue;
+        missed = missed || timer->property("required").toBool();
+        delete timer.data();
+    }
+    if (QWidget *modal = widgetsRun() ? QApplication::activeModalWidget() : nullptr)
+        closeModal(modal);
+    if (missed)
+        QTest::qFail("a modal dialog the test waited for never came up", __FILE__, __LINE__);
+}
+
+void resetShared()
+{
+    endModalAnswerers();
+    Quilt::language(1);
+    if (widgetsRun())
+        QPixmapCache::clear();
+}
+
+RecordingOpener::RecordingOpener(Quilt::Window &window)
+{
+    probe(window).openUrl() = [this](const QUrl &url) {
+        opened.append(url);
+        return opens;
+    };
+}
+
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject withMember(QJsonObject object, const QString &key, const QJsonValue &value)
+{
+    object.insert(key, value);
+    return object;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 } // namespace QuiltTest

@@ -1,6 +1,8 @@
 // Shared helpers of the launcher's tests: a scripted service and widget lookups.
 #pragma once
 
+#include "probe.h"
+
 #include <QApplication>
 #include <QByteArrayList>
 #include <QJsonObject>
@@ -8,16 +10,23 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 namespace Quilt {
 class Window;
 }
 
+class QAbstractButton;
+
 namespace QuiltTest {
+
+// A state in which everything is ready: installed, verified, not running, no errors.
+QJsonObject readyState();
 
 // A scripted service: a real child process that replays replies and records every request.
 // Make one, add rules, then construct the window with servicePath() as its service.
@@ -43,6 +52,10 @@ public:
 
     // Creates the window; the environment tells the peer where its script and log are.
     std::unique_ptr<Quilt::Window> startWindow(bool show = true);
+    // The usual start: serves `state` (and `input`) to the greeting and every poll, shows the
+    // window and waits for its first state. Null when no state arrived in time.
+    std::unique_ptr<Quilt::Window> readyWindow(const QJsonObject &state = readyState(),
+                                               const QJsonObject &input = {});
 
     QString servicePath() const;
     QString root() const { return rootDir.path(); }
@@ -65,24 +78,44 @@ private:
     QString pushPath;
 };
 
-// A state in which everything is ready: installed, verified, not running, no errors.
-QJsonObject readyState();
 // A reply carrying a state.
 QJsonObject stateReply(const QString &cmd, const QJsonObject &state, const QJsonObject &input = {});
 
-// Answers the next modal dialog of type D once it is up, looking again every few milliseconds
-// for a while (`tries` more times) in case it is not shown yet or the previous one is closing.
-template <typename D>
-void whenModal(std::function<void(D *)> answer, int tries = 500, int delay = 0)
+// Answers the next modal dialog of type D with `answer` once it is up. When none has come by
+// the deadline, the running test fails and a stray modal dialog still up is closed, so that a
+// forgotten dialog never stalls the suite. With `required` false the deadline only closes
+// a stray dialog: for a test that checks by itself that no dialog appeared.
+template <typename D = QWidget>
+void answerModal(std::function<void(std::type_identity_t<D> *)> answer, int timeout = 15000,
+                 bool required = true)
 {
-    QTimer::singleShot(delay, [answer, tries] {
-        auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible())
-            answer(dialog);
-        else if (tries > 0)
-            whenModal<D>(answer, tries - 1, 10);
-    });
+    answerModalWidget([](QWidget *modal) { return qobject_cast<D *>(modal) != nullptr; },
+                      [answer](QWidget *modal) { answer(qobject_cast<D *>(modal)); }, timeout,
+                      required);
 }
+void answerModalWidget(std::function<bool(QWidget *)> fits, std::function<void(QWidget *)> answer,
+                       int timeout, bool required);
+// Ends answerers still waiting (a test's cleanup()); a required one fails the test that made it.
+void endModalAnswerers();
+
+// The shared state every test class resets in init() and cleanup(): the language back to
+// English, the painting caches emptied, no modal answerer left waiting.
+void resetShared();
+
+// The window's desktop opener replaced by one that records every address and answers `opens`.
+struct RecordingOpener
+{
+    explicit RecordingOpener(Quilt::Window &window);
+    QList<QUrl> opened;
+    bool opens = true;
+};
+
+// A reply or request as one compact JSON line, without the line feed.
+QByteArray json(const QJsonObject &object);
+// The object with one member set.
+QJsonObject withMember(QJsonObject object, const QString &key, const QJsonValue &value);
+// Writes a whole file, making its folder; false when it could not be written.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // Descendant with this object name and type, or null.
 template <typename T> T *find(QWidget *parent, const QString &name)
@@ -94,5 +127,7 @@ template <typename T> T *find(QWidget *parent, const QString &name)
 QWidget *buttonWithText(QWidget *parent, const QString &text);
 // The first descendant QLabel whose text is exactly `text`.
 QWidget *labelWithText(QWidget *parent, const QString &text);
+// The first descendant button showing the catalogue text of `key` in the current language.
+QAbstractButton *button(QWidget *parent, const char *key);
 
 } // namespace QuiltTest
