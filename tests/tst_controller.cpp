@@ -5,6 +5,7 @@
 #include "controllers.h"
 #include "sensor_motion.h"
 #include "service.h"
+#include "support.h"
 #include "virtual_controller.h"
 
 #include <QDir>
@@ -87,6 +88,7 @@ private:
 
 void TestController::init()
 {
+    QuiltTest::resetShared();
     root = std::make_unique<QTemporaryDir>();
     QVERIFY(root->isValid());
     QDir(root->path()).mkpath(QStringLiteral("local/user"));
@@ -99,6 +101,7 @@ void TestController::init()
 
 void TestController::cleanup()
 {
+    QuiltTest::resetShared();
     service.reset();
     root.reset();
 }

@@ -96,8 +96,8 @@ void TestControls::captureFollowsThePhases()
     ScriptedService service;
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {}, false);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Controls, false);
     QCOMPARE(probe(window).parts().bindingButtons.size(), 2);
     QVERIFY(probe(window).parts().cancelCaptureButton->isHidden());
@@ -159,8 +159,8 @@ void TestControls::keysDuringCapture()
     ScriptedService service;
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {{"phase", 1}, {"keyboardCapture", true}}, false);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Controls, false);
     QTRY_VERIFY(probe(window).capturing());
     QTRY_VERIFY(window->isActiveWindow());
@@ -215,8 +215,8 @@ void TestControls::keysStayWithWidgetsOutsideCapture()
     ScriptedService service;
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {}, false);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Controls, false);
     QTRY_VERIFY(window->isActiveWindow());
 
@@ -255,8 +255,8 @@ void TestControls::conflictLetsKeysThrough()
     ScriptedService service;
     const QJsonObject state = bindingsState(sampleRows);
     answerWith(service, state, {{"phase", 3}, {"message", "Already assigned to Home"}}, false);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Controls, false);
     QTRY_VERIFY(!probe(window).parts().swapButton->isHidden());
     QTRY_VERIFY(window->isActiveWindow());
@@ -282,8 +282,8 @@ void TestControls::serviceGoneReleasesKeyboard()
 {
     ScriptedService service;
     answerWith(service, bindingsState(sampleRows), {{"phase", 1}}, false);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Controls, false);
     QTRY_VERIFY(probe(window).capturing());
     QTRY_VERIFY(window->isActiveWindow());

@@ -149,8 +149,8 @@ void TestDiagnostics::refreshAndReloadFollowTheState()
     QJsonObject state = readyState();
     state.insert(QStringLiteral("dirty"), true);
     service.serve(state);
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Quilt::Page::Diagnostics, false);
     button(probe(window).pageWidget(), "Refresh build information")->click();
     QVERIFY(service.waitFor("refresh"));

@@ -598,8 +598,8 @@ void TestFaults::noiseThroughTheChild()
     ScriptedService service;
     // Polls get the default answer without a state, so the state sent below stays.
     service.reply("hello", stateReply("hello", baseState()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).notice(QStringLiteral("Earlier error"));
 
     QByteArray noise;
@@ -729,8 +729,8 @@ void TestFaults::overlongLine()
 {
     ScriptedService service;
     service.reply("hello", stateReply("hello", baseState()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
 
     const bool peakReset = resetPeakRss();
     const qint64 before = procStatusKiB("VmRSS");
@@ -792,8 +792,8 @@ void TestFaults::replySplitAcrossWrites()
     service.reply("hello", stateReply("hello", baseState()));
     // Unanswered polls keep the peer quiet between the two halves.
     service.rule({{"on", "poll"}, {"silent", true}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     QVERIFY(service.waitFor("poll"));
 
     const QByteArray line =
@@ -816,8 +816,8 @@ void TestFaults::hundredRepliesInOneWrite()
     ScriptedService service;
     service.reply("hello", stateReply("hello", baseState()));
     service.rule({{"on", "poll"}, {"silent", true}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Page::Diagnostics, false);
     QList<int> seen;
     auto recorder = recordRebuilds(*window, seen);
@@ -841,9 +841,8 @@ void TestFaults::hundredRepliesInOneWrite()
 void TestFaults::serviceKilledMidLine()
 {
     ScriptedService service;
-    service.serve(baseState(), baseInput());
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.readyWindow(baseState(), baseInput());
+    QVERIFY(window);
     QVERIFY(probe(window).saveButton());
 
     service.push(
@@ -875,8 +874,8 @@ void TestFaults::serviceHung()
     service.reply("hello", stateReply("hello", baseState()));
     // The first poll hangs the peer: it reads on but never answers, and ignores end of input.
     service.rule({{"on", "poll"}, {"hang", true}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     QVERIFY(service.waitFor("poll"));
 
     QSignalSpy ticks(&probe(window).pollTimer(), &QTimer::timeout);
@@ -931,8 +930,8 @@ void TestFaults::stderrFlood()
 {
     ScriptedService service;
     service.reply("hello", stateReply("hello", baseState()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     QVERIFY(service.waitFor("poll"));
 
     const bool peakReset = resetPeakRss();
@@ -1077,8 +1076,8 @@ void TestFaults::closeSaveSucceeds()
     ScriptedService service;
     service.serve(withMember(baseState(), "dirty", true));
     service.reply("save", stateReply("save", baseState()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
 
     QVERIFY(!window->close()); // refused until the save is answered
     QTRY_VERIFY(!window->isVisible());
@@ -1097,8 +1096,8 @@ void TestFaults::closeSaveFailsThenCancel()
     service.serve(baseState());
     service.reply("save", {{"cmd", "save"}, {"error", "Could not save settings"}}, 1);
     service.reply("save", stateReply("save", baseState()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).patch("vsync", false); // unsaved here, not yet in the service's state
 
     {
@@ -1127,8 +1126,8 @@ void TestFaults::closeSaveFailsThenConfirm()
     ScriptedService service;
     service.serve(withMember(baseState(), "dirty", true));
     service.reply("save", {{"cmd", "save"}, {"error", "Could not save settings"}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
 
     auto answer = answerConfirmation(true);
     QVERIFY(!window->close());
@@ -1146,8 +1145,8 @@ void TestFaults::closeSaveNeverAnswered()
     ScriptedService service;
     service.serve(withMember(baseState(), "dirty", true));
     service.rule({{"on", "save"}, {"silent", true}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
 
     // While the save is out, a second close neither closes nor sends another save.
     QVERIFY(!window->close());
@@ -1184,8 +1183,8 @@ void TestFaults::closeSaveServiceGone()
     ScriptedService service;
     service.serve(withMember(baseState(), "dirty", true));
     service.rule({{"on", "save"}, {"exit", 0}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
 
     QVERIFY(!window->close());
     QTRY_VERIFY(!probe(window).ready());

@@ -246,8 +246,8 @@ void TestMotion::padOnlyOnUserChoice()
     const QJsonArray two{QJsonObject{{"id", 1}, {"name", "A"}},
                          QJsonObject{{"id", 7}, {"name", "B"}}};
     service.serve(readyState(), {{"devices", two}, {"selected", 1}});
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).controlsTab() = 1;
     probe(window).navigate(Page::Controls, false);
     const int polls = service.count("poll");

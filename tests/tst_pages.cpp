@@ -192,9 +192,9 @@ void TestPages::playClickNeedsReadyData()
     // Installation error: the click leads to the install page and sends nothing
     {
         ScriptedService service;
-        service.serve(withMember(readyState(), "installationError", "Setup failed"));
-        auto window = service.startWindow();
-        QTRY_VERIFY(probe(window).ready());
+        auto window =
+            service.readyWindow(withMember(readyState(), "installationError", "Setup failed"));
+        QVERIFY(window);
         QVERIFY(probe(window).parts().playButton->isEnabled());
         QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
         QCOMPARE(probe(window).page(), Page::Install);
@@ -206,9 +206,8 @@ void TestPages::playClickNeedsReadyData()
     // Ready: exactly one "play", and the page stays
     {
         ScriptedService service;
-        service.serve(readyState());
-        auto window = service.startWindow();
-        QTRY_VERIFY(probe(window).ready());
+        auto window = service.readyWindow();
+        QVERIFY(window);
         QTest::mouseClick(probe(window).parts().playButton, Qt::LeftButton);
         QVERIFY(service.waitFor("play"));
         QVERIFY(waitPolls(service, 2));
@@ -371,9 +370,9 @@ void TestPages::chooserSendsOnlyAChosenFolder()
     QTemporaryDir current;
     QTemporaryDir other;
     ScriptedService service;
-    service.serve(withMember(withMember(readyState(), "verified", false), "data", current.path()));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.readyWindow(
+        withMember(withMember(readyState(), "verified", false), "data", current.path()));
+    QVERIFY(window);
     probe(window).navigate(Page::Install, false);
 
     // Cancelled: nothing is sent, and the chooser started at the current folder

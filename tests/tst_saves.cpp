@@ -227,9 +227,9 @@ void TestSaves::compactLayoutStacksTheSaveButtons()
 void TestSaves::enterSendsOneTrimmedBackup()
 {
     ScriptedService service;
-    service.serve(savesState(true, false, {backup("auto-1", "Before", "2024-05-01 10:00")}));
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.readyWindow(
+        savesState(true, false, {backup("auto-1", "Before", "2024-05-01 10:00")}));
+    QVERIFY(window);
     probe(window).navigate(Quilt::Page::Saves, false);
 
     QTest::keyClicks(nameField(*window), QStringLiteral("  Thimble Tower  "));
@@ -258,8 +258,8 @@ void TestSaves::replacingNeedsAChoiceAndAConfirmation()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("save");
     }
-    auto window = service.startWindow();
-    QTRY_VERIFY(probe(window).ready());
+    auto window = service.startReady();
+    QVERIFY(window);
     probe(window).navigate(Quilt::Page::Saves, false);
 
     // Restore, cancelled

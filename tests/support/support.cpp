@@ -95,6 +95,11 @@ std::unique_ptr<Quilt::Window> ScriptedService::readyWindow(const QJsonObject &s
                                                             const QJsonObject &input)
 {
     serve(state, input);
+    return startReady();
+}
+
+std::unique_ptr<Quilt::Window> ScriptedService::startReady()
+{
     auto window = startWindow();
     if (!QTest::qWaitFor([&] { return probe(window).ready(); }, 5000))
         window.reset();

@@ -52,8 +52,11 @@ public:
 
     // Creates the window; the environment tells the peer where its script and log are.
     std::unique_ptr<Quilt::Window> startWindow(bool show = true);
-    // The usual start: serves `state` (and `input`) to the greeting and every poll, shows the
-    // window and waits for its first state. Null when no state arrived in time.
+    // The ready window: starts it shown with the rules given so far and waits for its first
+    // state. Null when no state arrived in time.
+    std::unique_ptr<Quilt::Window> startReady();
+    // The usual start: serves `state` (and `input`) to the greeting and every poll, then
+    // startReady().
     std::unique_ptr<Quilt::Window> readyWindow(const QJsonObject &state = readyState(),
                                                const QJsonObject &input = {});
 
