@@ -113,6 +113,7 @@ private slots:
     void patchAndAutosave();
     void replyFraming();
     void overlongLine();
+    void mirrorWithoutWindow();
     void errorReplies();
     void languageFromService();
     void languageChoiceOutlivesStaleStates();
@@ -231,8 +232,8 @@ void TestChannel::oneOutstandingPoll()
 {
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     QVERIFY(s.waitFor("poll"));
     QSignalSpy ticks(&probe(w).pollTimer(), &QTimer::timeout);
     QTRY_VERIFY(ticks.count() >= 4);
@@ -283,8 +284,8 @@ void TestChannel::patchAndAutosave()
 {
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
 
     // Other pages wait for the footer's button.
     probe(w).navigate(Page::Display, false);
@@ -320,8 +321,8 @@ void TestChannel::replyFraming()
     first.insert("gameStatus", "first");
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
 
     // Two replies in one write, handled in order
     s.sendRaw(compact(stateReply(QStringLiteral("one"), first, {{"mark", 1}})) + '\n' +
@@ -351,8 +352,8 @@ void TestChannel::overlongLine()
 {
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
 
     // A little over the cap without a line feed, then its end and a valid reply
     const qint64 length = Window::maxReplyLine + 100000;
@@ -375,6 +376,50 @@ void TestChannel::overlongLine()
     QVERIFY(probe(w).ready());
 }
 
+void TestChannel::mirrorWithoutWindow()
+{
+    // Framing and applying replies need no window: the fuzzer and these checks use them bare.
+    Quilt::ReplyFramer framer;
+    QJsonObject state, config, input;
+    bool ready = false;
+    QByteArray line;
+
+    framer.append(R"({"cmd":"poll","input":{"a":1}})"
+                  "\n"
+                  R"({"cmd":"hello","state":{"runn)");
+    QVERIFY(framer.next(line));
+    Quilt::ReplyDigest digest =
+        Quilt::applyReply(Quilt::parseReply(line), state, config, input, ready);
+    QCOMPARE(digest.cmd, QStringLiteral("poll"));
+    QCOMPARE(input.value("a").toInt(), 1);
+    QVERIFY(!ready);
+    QVERIFY(!framer.next(line)); // the greeting is not complete yet
+
+    framer.append(R"(ing":true,"saveFound":true,"config":{"vsync":true}}})"
+                  "\n");
+    QVERIFY(framer.next(line));
+    digest = Quilt::applyReply(Quilt::parseReply(line), state, config, input, ready);
+    QVERIFY(ready && digest.hasState && !digest.wasReady);
+    QVERIFY(!digest.wasRunning && digest.running && digest.saveFound);
+    QCOMPARE(input, QJsonObject());
+    QCOMPARE(config.value("vsync"), QJsonValue(true));
+    QVERIFY(Quilt::MirrorView(state, config, input, ready).running());
+    QVERIFY(!Quilt::MirrorView(state, config, input, ready).editable());
+
+    // An error reply leaves the mirror whole; an unreadable line empties only the input.
+    const QJsonObject before = state;
+    input = {{"kept", true}};
+    digest = Quilt::applyReply(Quilt::parseReply(R"({"cmd":"save","error":"Disk full"})"), state,
+                               config, input, ready);
+    QVERIFY(digest.error);
+    QCOMPARE(digest.errorText, QStringLiteral("Disk full"));
+    QCOMPARE(input.value("kept"), QJsonValue(true));
+    digest = Quilt::applyReply(Quilt::parseReply("[1,2"), state, config, input, ready);
+    QVERIFY(!digest.error && !digest.hasState && digest.cmd.isEmpty());
+    QCOMPARE(state, before);
+    QCOMPARE(input, QJsonObject());
+}
+
 void TestChannel::errorReplies()
 {
     QJsonObject state = readyState();
@@ -382,8 +427,8 @@ void TestChannel::errorReplies()
     ScriptedService s;
     s.reply(QStringLiteral("hello"), stateReply(QStringLiteral("hello"), state, {{"mark", 1}}));
     s.rule({{"on", "poll"}, {"silent", true}});
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     QTRY_COMPARE(markOf(w.get()), 1);
     const QJsonObject stateBefore = probe(w).state();
 
@@ -459,8 +504,8 @@ void TestChannel::languageChoiceOutlivesStaleStates()
     ScriptedService s;
     quiet(s);
     s.rule({{"on", "lang"}, {"silent", true}});
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     probe(w).navigate(Page::Basic, false);
     probe(w).setLanguage(2);
     QVERIFY(s.waitFor("lang"));
@@ -489,8 +534,8 @@ void TestChannel::rebuildRules()
 {
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     RebuildCounter rebuilds(w.get());
     const QJsonObject state = readyState();
     int mark = 0;
@@ -537,8 +582,8 @@ void TestChannel::cancelCaptureOnLeavingControls()
 {
     ScriptedService s;
     quiet(s);
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     probe(w).navigate(Page::Controls, false);
     // A capture as the service reports it
     s.send(marker(QStringLiteral("bind"), 1, {{"phase", 1}}));
@@ -559,8 +604,8 @@ void TestChannel::closeSavesFirst()
     ScriptedService s;
     quiet(s);
     s.rule({{"on", "save"}, {"silent", true}});
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.startReady();
+    QVERIFY(w);
     probe(w).patch("vsync", true);
 
     // The close waits for the save, and a second close does not ask again.
@@ -594,8 +639,8 @@ void TestChannel::failedSaveWhileClosing()
         ScriptedService s;
         quiet(s, dirtyState);
         s.reply(QStringLiteral("save"), failure);
-        auto w = s.startWindow();
-        QTRY_VERIFY(probe(w).ready());
+        auto w = s.startReady();
+        QVERIFY(w);
         const auto escape = [](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); };
         BoxAnswers decline;
         decline.next(escape);
@@ -624,8 +669,8 @@ void TestChannel::failedSaveWhileClosing()
         ScriptedService s;
         quiet(s, dirtyState);
         s.reply(QStringLiteral("save"), failure);
-        auto w = s.startWindow();
-        QTRY_VERIFY(probe(w).ready());
+        auto w = s.startReady();
+        QVERIFY(w);
         BoxAnswers confirm;
         confirm.next([](QMessageBox *box) {
             if (QAbstractButton *close = button(box, "Close without saving"))
@@ -666,9 +711,8 @@ void TestChannel::serviceFailures()
         QJsonObject spanish = readyState();
         spanish.insert("lang", 2);
         ScriptedService s;
-        s.serve(spanish);
-        auto w = s.startWindow();
-        QTRY_VERIFY(probe(w).ready());
+        auto w = s.readyWindow(spanish);
+        QVERIFY(w);
         probe(w).navigate(Page::Display, false);
         probe(w).check(probe(w).card("Display"), "vsync", "VSync");
         probe(w).refresh();
@@ -688,9 +732,8 @@ void TestChannel::serviceFailures()
     // A crash ends the same way, after Qt's own notice.
     {
         ScriptedService s;
-        s.serve(readyState());
-        auto w = s.startWindow();
-        QTRY_VERIFY(probe(w).ready());
+        auto w = s.readyWindow();
+        QVERIFY(w);
         s.push({{"crash", true}});
         QTRY_VERIFY(!probe(w).ready());
         QCOMPARE(probe(w).noticeLabel()->text(), T("Launcher connection closed"));
@@ -701,8 +744,8 @@ void TestChannel::serviceFailures()
         ScriptedService s;
         quiet(s);
         s.rule({{"on", "save"}, {"silent", true}});
-        auto w = s.startWindow();
-        QTRY_VERIFY(probe(w).ready());
+        auto w = s.startReady();
+        QVERIFY(w);
         probe(w).patch("vsync", true);
         QVERIFY(!w->close());
         QVERIFY(s.waitFor("save"));
@@ -719,9 +762,8 @@ void TestChannel::destructionWithHungService()
     // kills the service. Its finished signal must not reach the half-destroyed window
     // (a build with QUILT_SANITIZE catches that).
     ScriptedService s;
-    s.serve(readyState());
-    auto w = s.startWindow();
-    QTRY_VERIFY(probe(w).ready());
+    auto w = s.readyWindow();
+    QVERIFY(w);
     s.push({{"send", marker(QStringLiteral("hung"), 5)}, {"hang", true}});
     QTRY_COMPARE(markOf(w.get()), 5);
     QElapsedTimer clock;
