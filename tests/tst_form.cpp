@@ -313,13 +313,13 @@ void TestForm::cardHeader()
     QVERIFY(button);
     QCOMPARE(button->text(), QStringLiteral("?"));
     QCOMPARE(button->size(), QSize(23, 23));
-    QCOMPARE(button->toolTip(), Window::helpTip(T("Help")));
+    QCOMPARE(button->toolTip(), WindowProbe::helpTip(T("Help")));
     QCOMPARE(button->accessibleDescription(), T("Help"));
     QCOMPARE(button->accessibleName(), T("Help") + " · " + T("Display"));
     QTRY_VERIFY(button->isVisible());
     button->click();
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), Window::helpTip(T("Help")));
+    QCOMPARE(QToolTip::text(), WindowProbe::helpTip(T("Help")));
     QToolTip::hideText();
 }
 
@@ -334,7 +334,7 @@ void TestForm::rowAndHelp()
     QCOMPARE(caption->buddy(), control);
     for (QWidget *widget :
          {line, static_cast<QWidget *>(caption), static_cast<QWidget *>(control)}) {
-        QCOMPARE(widget->toolTip(), Window::helpTip(T("Help")));
+        QCOMPARE(widget->toolTip(), WindowProbe::helpTip(T("Help")));
         QCOMPARE(widget->accessibleDescription(), T("Help"));
     }
     QCOMPARE(line->parentWidget(), body->parentWidget());
@@ -346,12 +346,12 @@ void TestForm::rowAndHelp()
     const char *longest = "Renders geometry at a higher resolution for sharper edges. Higher "
                           "multipliers use more GPU time and memory; original texture detail is "
                           "unchanged.";
-    w->row(body, QStringLiteral("Spin"), spin, longest);
+    probe(w).row(body, QStringLiteral("Spin"), spin, longest);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     spin->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), Window::helpTip(T(longest)));
+    QCOMPARE(QToolTip::text(), WindowProbe::helpTip(T(longest)));
     QWidget *tip = nullptr;
     for (QWidget *top : QApplication::topLevelWidgets())
         if (top->inherits("QTipLabel") && top->isVisible())
@@ -389,7 +389,7 @@ void TestForm::fieldAndAction()
         body, "Diagnostics", [&clicks] { ++clicks; }, "Help");
     QCOMPARE(button->text(), T("Diagnostics"));
     QVERIFY(!button->isPrimary());
-    QCOMPARE(button->toolTip(), Window::helpTip(T("Help")));
+    QCOMPARE(button->toolTip(), WindowProbe::helpTip(T("Help")));
     button->click();
     QCOMPARE(clicks, 1);
     // Actions are not tracked: pages decide when they may be used.
@@ -525,16 +525,16 @@ void TestForm::numberBox()
 // Scrolling the page past a box must not change it; a focused box takes the wheel at once.
 void TestForm::wheelNeedsTheFocus()
 {
-    w->ready = true; // settings can be edited
-    w->config = {{"gain", 1.0}, {"pointer", 1}};
-    w->controlsTab = 1;
-    w->navigate(Page::Controls, false);
+    probe(w).ready() = true; // settings can be edited
+    probe(w).config() = {{"gain", 1.0}, {"pointer", 1}};
+    probe(w).controlsTab() = 1;
+    probe(w).navigate(Page::Controls, false);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QScrollBar *bar = w->scrollArea->verticalScrollBar();
+    QScrollBar *bar = probe(w).scrollArea()->verticalScrollBar();
     QTRY_VERIFY(bar->maximum() > 0);
     const auto named = [this](const char *caption) {
-        for (QWidget *control : std::as_const(w->parts.trackedControls))
+        for (QWidget *control : std::as_const(probe(w).parts().trackedControls))
             if (control->accessibleName() == T(caption))
                 return control;
         return static_cast<QWidget *>(nullptr);
@@ -559,16 +559,16 @@ void TestForm::wheelNeedsTheFocus()
     }
     QCOMPARE(gain->value(), 1.0);
     QCOMPARE(pointer->currentIndex(), 1);
-    QVERIFY(!w->dirty);
+    QVERIFY(!probe(w).dirty());
 
     gain->setFocus();
     const int scrolled = bar->value();
     wheelDown(gain);
-    QCOMPARE(w->config.value("gain").toDouble(), 0.95);
+    QCOMPARE(probe(w).config().value("gain").toDouble(), 0.95);
     QCOMPARE(bar->value(), scrolled);
     pointer->setFocus();
     wheelDown(pointer);
-    QCOMPARE(w->config.value("pointer").toInt(), 2);
+    QCOMPARE(probe(w).config().value("pointer").toInt(), 2);
 }
 
 void TestForm::trackedEnabling_data()

@@ -311,9 +311,9 @@ void TestWindow::scrollPosition()
 
     // One reply that rebuilds the page twice keeps the position too.
     scrollDown();
-    page = w.pageWidget;
-    w.navigate(Page::Saves, true);
-    w.navigate(Page::Saves, true);
+    page = probe(w).pageWidget();
+    probe(w).navigate(Page::Saves, true);
+    probe(w).navigate(Page::Saves, true);
     settled(page);
     QCOMPARE(bar->value(), 500);
 }
@@ -323,20 +323,20 @@ void TestWindow::scrollPosition()
 void TestWindow::focusStaysWithThePlayer()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    w.ready = true;
-    w.state = readyState();
-    w.state.insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
-                                          QJsonArray{"Jump / Confirm", "South", "Space"}});
-    w.config = {{"gain", 1.0}};
-    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
-               {"selected", 1},
-               {"gyro", true},
-               {"accel", true}};
-    w.controlsTab = 1;
-    w.navigate(Page::Controls, false);
+    probe(w).ready() = true;
+    probe(w).state() = readyState();
+    probe(w).state().insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
+                                                   QJsonArray{"Jump / Confirm", "South", "Space"}});
+    probe(w).config() = {{"gain", 1.0}};
+    probe(w).input() = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
+                        {"selected", 1},
+                        {"gyro", true},
+                        {"accel", true}};
+    probe(w).controlsTab() = 1;
+    probe(w).navigate(Page::Controls, false);
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QScrollBar *bar = w.scrollArea->verticalScrollBar();
+    QScrollBar *bar = probe(w).scrollArea()->verticalScrollBar();
     const auto cardOf = [](QWidget *widget) {
         while (widget && widget->objectName() != QLatin1String("card"))
             widget = widget->parentWidget();
@@ -344,36 +344,36 @@ void TestWindow::focusStaysWithThePlayer()
     };
 
     // Calibrating locks "Calibrate gyro": the focus stays in its card, not on a switch below
-    QPointer<QWidget> calibrate = w.parts.calibrateButton.data();
+    QPointer<QWidget> calibrate = probe(w).parts().calibrateButton.data();
     calibrate->setFocus();
     const int scrolled = bar->value();
-    w.input.insert("calibrating", true);
-    w.refresh();
+    probe(w).input().insert("calibrating", true);
+    probe(w).refresh();
     QVERIFY(!calibrate->isEnabled());
     QVERIFY(w.focusWidget() && w.focusWidget() != calibrate);
     QCOMPARE(cardOf(w.focusWidget()), cardOf(calibrate));
     QCOMPARE(bar->value(), scrolled);
 
     // A rebuild gives the focus back to the same setting
-    auto *gain = qobject_cast<FabricSpinBox *>(w.parts.trackedControls.at(2));
+    auto *gain = qobject_cast<FabricSpinBox *>(probe(w).parts().trackedControls.at(2));
     QCOMPARE(gain->accessibleName(), T("Tilt sensitivity"));
     gain->setFocus();
-    w.navigate(Page::Controls, true);
+    probe(w).navigate(Page::Controls, true);
     QVERIFY(w.focusWidget() != gain);
     QCOMPARE(w.focusWidget()->accessibleName(), T("Tilt sensitivity"));
 
     // A capture keeps the focus in its card, and its end gives it to the changed cell
-    w.controlsTab = 0;
-    w.navigate(Page::Controls, false);
-    QPushButton *cell = w.parts.bindingButtons.at(1).second;
+    probe(w).controlsTab() = 0;
+    probe(w).navigate(Page::Controls, false);
+    QPushButton *cell = probe(w).parts().bindingButtons.at(1).second;
     cell->setFocus();
     cell->click();
-    w.input = {{"phase", 1}, {"keyboardCapture", true}};
-    w.refresh();
-    QVERIFY(w.focusWidget() && !w.parts.bindingTable->isAncestorOf(w.focusWidget()));
+    probe(w).input() = {{"phase", 1}, {"keyboardCapture", true}};
+    probe(w).refresh();
+    QVERIFY(w.focusWidget() && !probe(w).parts().bindingTable->isAncestorOf(w.focusWidget()));
     QCOMPARE(cardOf(w.focusWidget()), cardOf(cell));
-    w.input = {{"message", "Binding updated"}};
-    w.refresh();
+    probe(w).input() = {{"message", "Binding updated"}};
+    probe(w).refresh();
     QCOMPARE(w.focusWidget(), cell);
 }
 
@@ -382,20 +382,20 @@ void TestWindow::focusStaysWithThePlayer()
 void TestWindow::screenReadersTellControlsApart()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    w.ready = true;
-    w.state = readyState();
-    w.state.insert("saveFound", true);
-    w.state.insert("saves", "local/user/saves");
-    w.state.insert("settings", "local/user/settings.toml");
-    w.state.insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
-                                          QJsonArray{"Jump / Confirm", "South", "Space"}});
-    w.state.insert("backups",
-                   QJsonArray{QJsonObject{{"name", "1"}, {"label", "Boss"}, {"timestamp", "T1"}},
+    probe(w).ready() = true;
+    probe(w).state() = readyState();
+    probe(w).state().insert("saveFound", true);
+    probe(w).state().insert("saves", "local/user/saves");
+    probe(w).state().insert("settings", "local/user/settings.toml");
+    probe(w).state().insert("bindings", QJsonArray{QJsonArray{"Move up", "D-pad Up", "Up"},
+                                                   QJsonArray{"Jump / Confirm", "South", "Space"}});
+    probe(w).state().insert(
+        "backups", QJsonArray{QJsonObject{{"name", "1"}, {"label", "Boss"}, {"timestamp", "T1"}},
                               QJsonObject{{"name", "2"}, {"timestamp", "T2"}}});
-    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
-               {"selected", 1},
-               {"gyro", true},
-               {"accel", true}};
+    probe(w).input() = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}},
+                        {"selected", 1},
+                        {"gyro", true},
+                        {"accel", true}};
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const auto expectedRole = [](QWidget *widget) {
@@ -418,10 +418,10 @@ void TestWindow::screenReadersTellControlsApart()
         return QAccessible::NoRole; // the scroll area: whatever Qt calls it
     };
     for (int language : {0, 1, 2}) {
-        w.setLanguage(language);
+        probe(w).setLanguage(language);
         for (int stop = 0; stop < 9; ++stop) {
-            w.controlsTab = stop == 8 ? 1 : 0;
-            w.navigate(stop == 8 ? Page::Controls : allPages[stop], false);
+            probe(w).controlsTab() = stop == 8 ? 1 : 0;
+            probe(w).navigate(stop == 8 ? Page::Controls : allPages[stop], false);
             const QString where = QStringLiteral("language %1, page %2: ").arg(language).arg(stop);
             QSet<QPair<QString, int>> seen;
             QList<QAccessibleInterface *> pending{QAccessible::queryAccessibleInterface(&w)};
@@ -460,22 +460,22 @@ void TestWindow::screenReadersTellControlsApart()
 void TestWindow::liveLinesAnnounceTheirNews()
 {
     Window w(QStringLiteral("/nonexistent"), QString(), true);
-    w.ready = true;
-    w.state = readyState();
-    w.input = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}}};
+    probe(w).ready() = true;
+    probe(w).state() = readyState();
+    probe(w).input() = {{"devices", QJsonArray{QJsonObject{{"id", 1}, {"name", "Pad"}}}}};
     const auto role = [](QWidget *line) {
         return QAccessible::queryAccessibleInterface(line)->role();
     };
-    QCOMPARE(role(w.noticeLabel), QAccessible::AlertMessage);
-    w.notice(T("Could not save settings"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(w.noticeLabel)->text(QAccessible::Name),
+    QCOMPARE(role(probe(w).noticeLabel()), QAccessible::AlertMessage);
+    probe(w).notice(T("Could not save settings"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(probe(w).noticeLabel())->text(QAccessible::Name),
              T("Could not save settings"));
-    w.controlsTab = 1;
-    w.navigate(Page::Controls, false);
-    QCOMPARE(role(w.parts.motionStatus), QAccessible::Notification);
-    w.controlsTab = 0;
-    w.navigate(Page::Controls, false);
-    QCOMPARE(role(w.parts.captureMessage), QAccessible::Notification);
+    probe(w).controlsTab() = 1;
+    probe(w).navigate(Page::Controls, false);
+    QCOMPARE(role(probe(w).parts().motionStatus), QAccessible::Notification);
+    probe(w).controlsTab() = 0;
+    probe(w).navigate(Page::Controls, false);
+    QCOMPARE(role(probe(w).parts().captureMessage), QAccessible::Notification);
 }
 
 void TestWindow::navigateForgetsOldPage()

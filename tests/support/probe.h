@@ -52,6 +52,10 @@ public:
     auto &navButtons() const { return w.navButtons; }
     auto &parts() const { return w.parts; }
     auto &capturing() const { return w.capturing; }
+    auto &captureAction() const { return w.captureAction; }
+    auto &captureKeyboard() const { return w.captureKeyboard; }
+    auto &pendingScroll() const { return w.pendingScroll; }
+    auto &scrollReset() const { return w.scrollReset; }
 
     // Steps and builders
     template <typename... A> decltype(auto) navigate(A &&...a) const
@@ -70,6 +74,22 @@ public:
     {
         return w.notice(std::forward<A>(a)...);
     }
+    template <typename... A> decltype(auto) focusMark(A &&...a) const
+    {
+        return w.focusMark(std::forward<A>(a)...);
+    }
+    template <typename... A> decltype(auto) restoreFocus(A &&...a) const
+    {
+        return w.restoreFocus(std::forward<A>(a)...);
+    }
+    template <typename... A> decltype(auto) handOffFocus(A &&...a) const
+    {
+        return w.handOffFocus(std::forward<A>(a)...);
+    }
+    template <typename... A> decltype(auto) nearestUsable(A &&...a) const
+    {
+        return w.nearestUsable(std::forward<A>(a)...);
+    }
     template <typename... A> decltype(auto) mirror(A &&...a) const
     {
         return w.mirror(std::forward<A>(a)...);
@@ -81,6 +101,10 @@ public:
     template <typename... A> decltype(auto) setLanguage(A &&...a) const
     {
         return w.setLanguage(std::forward<A>(a)...);
+    }
+    template <typename... A> decltype(auto) startService(A &&...a) const
+    {
+        return w.startService(std::forward<A>(a)...);
     }
     void request(QString cmd, QJsonObject extra) const
     {
@@ -232,6 +256,14 @@ public:
     {
         return w.checkFit(std::forward<A>(a)...);
     }
+    template <typename... A> decltype(auto) checkStates(A &&...a) const
+    {
+        return w.checkStates(std::forward<A>(a)...);
+    }
+    template <typename... A> decltype(auto) checkDialogs(A &&...a) const
+    {
+        return w.checkDialogs(std::forward<A>(a)...);
+    }
     template <typename... A> decltype(auto) bind(A &&...a) const
     {
         return w.bind(std::forward<A>(a)...);
@@ -255,6 +287,14 @@ public:
     template <typename... A> static decltype(auto) literalToolTip(A &&...a)
     {
         return Quilt::Window::literalToolTip(std::forward<A>(a)...);
+    }
+    template <typename... A> static decltype(auto) helpTip(A &&...a)
+    {
+        return Quilt::Window::helpTip(std::forward<A>(a)...);
+    }
+    template <typename... A> static decltype(auto) showHelpOnFocus(A &&...a)
+    {
+        return Quilt::Window::showHelpOnFocus(std::forward<A>(a)...);
     }
 
 private:
