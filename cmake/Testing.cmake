@@ -17,9 +17,10 @@ set(QUILT_TEST_ENVIRONMENT_ALL
 list(JOIN QUILT_TEST_ENVIRONMENT_ALL "\n" quilt_environment_lines)
 file(WRITE ${CMAKE_BINARY_DIR}/test-environment "${quilt_environment_lines}\n")
 
-# quilt_add_test(<name> COMMAND <command> [args...] [TIMEOUT <seconds>])
+# quilt_add_test(<name> COMMAND <command> [args...] [TIMEOUT <seconds>] [LABELS <label>...]
+#                [SKIP_RETURN_CODE <code>])
 function(quilt_add_test name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "COMMAND")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT;SKIP_RETURN_CODE" "COMMAND;LABELS")
     if(NOT arg_TIMEOUT)
         set(arg_TIMEOUT 300)
     endif()
@@ -27,4 +28,10 @@ function(quilt_add_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${arg_TIMEOUT}
         ENVIRONMENT "${QUILT_TEST_ENVIRONMENT_ALL}")
+    if(arg_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS}")
+    endif()
+    if(DEFINED arg_SKIP_RETURN_CODE)
+        set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${arg_SKIP_RETURN_CODE})
+    endif()
 endfunction()
