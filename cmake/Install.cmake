@@ -21,16 +21,13 @@ option(QUILT_BUNDLE_RUNTIME
 
 # The programs find bundled libraries beside the installation; without a bundle the run path
 # leads nowhere and the system's libraries are used as before.
-set(quilt_programs tobble-quilt)
+set(quilt_programs tobble-quilt tobble-launcher tobble-game)
 set_target_properties(tobble-quilt PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
+set_target_properties(tobble-launcher PROPERTIES INSTALL_RPATH "$ORIGIN/lib")
+set_target_properties(tobble-game PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 install(TARGETS tobble-quilt RUNTIME DESTINATION bin)
-if(TARGET tobble-launcher)
-    list(APPEND quilt_programs tobble-launcher tobble-game)
-    set_target_properties(tobble-launcher PROPERTIES INSTALL_RPATH "$ORIGIN/lib")
-    set_target_properties(tobble-game PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
-    install(TARGETS tobble-launcher RUNTIME DESTINATION .)
-    install(TARGETS tobble-game RUNTIME DESTINATION game)
-endif()
+install(TARGETS tobble-launcher RUNTIME DESTINATION .)
+install(TARGETS tobble-game RUNTIME DESTINATION game)
 
 # Qt's translations of its standard dialogs, found by the launcher in bin/translations.
 foreach(code zh_CN es)
@@ -61,12 +58,8 @@ if(QUILT_BUNDLE_RUNTIME)
     foreach(program IN LISTS quilt_programs)
         list(APPEND quilt_program_files "$<TARGET_FILE:${program}>")
     endforeach()
-    set(quilt_program_dirs bin)
-    set(quilt_prefixes ..)
-    if(TARGET tobble-launcher)
-        list(APPEND quilt_program_dirs . game)
-        list(APPEND quilt_prefixes . ..)
-    endif()
+    set(quilt_program_dirs bin . game)
+    set(quilt_prefixes .. . ..)
     install(CODE "
         set(QUILT_BUNDLE_EXECUTABLES \"${quilt_program_files}\")
         set(QUILT_BUNDLE_PLUGIN_DIR \"${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}\")
