@@ -20,7 +20,6 @@
 class QAbstractButton;
 class QLabel;
 class QPainter;
-class QTextLayout;
 
 namespace Quilt {
 
@@ -36,22 +35,6 @@ inline QPen pen(QColor color, double width, Qt::PenStyle style = Qt::SolidLine,
 {
     return QPen(QBrush(color, Qt::SolidPattern), width, style, cap, join);
 }
-// Paints what `draw` paints inside `area` (logical, whole pixels) from a picture kept under
-// `key`, which must name everything the drawing depends on apart from the area's size and the
-// pixel ratio. Antialiasing a rounded outline costs far more than blending a picture of it.
-// Painters that cannot take a plain blit (scaled, rotated, at a fractional offset, at
-// partial opacity, in another composition mode, or not raster) are drawn on directly.
-void drawKept(QPainter &painter, QRect area, const QString &key,
-              const std::function<void(QPainter &)> &draw);
-// `text` elided at the right to `width` in the painter's font. Eliding shapes the whole text,
-// and painted widgets elide the same few texts on every paint, so the answers are kept.
-QString elided(const QPainter &painter, const QString &text, int width);
-// The advance of `text` in the widget's font, kept for the same reason: size hints of new
-// widgets ask for it on every page build.
-int advance(const QWidget &widget, const QString &text);
-// `text` laid out as one line in the widget's font, the way QPainter::drawText lays out a
-// line, and kept: drawing from a kept layout skips shaping. Null for a text too long to keep.
-const QTextLayout *keptLine(const QWidget &widget, const QString &text);
 } // namespace paint
 
 // A text that a painted control draws, as the self-test's fit rule measures it: the box it is

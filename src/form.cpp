@@ -1,8 +1,8 @@
 #include "window.h"
 
+#include "kept.h"
 #include "translations.h"
 
-#include <QCache>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -11,15 +11,13 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
-#include <QTextLayout>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace Quilt {
 
@@ -74,49 +72,36 @@ int configuredInt(const QJsonValue &value)
 // A label that shares its measurements with every label of the same text and settings.
 // Layouts ask a wrapped label for its size hints and for its height at several widths, and
 // QLabel shapes the text anew for each answer; a rebuilt page asks all of it again for the
-// same texts. The answers depend only on what `Measured` holds, which is compared on every
-// call, since Qt gives no notice when a label's text or font changes.
+// same texts. The key is made on every call, since Qt gives no notice when a label's text or
+// font changes.
 class WrappedLabel : public QLabel
 {
 public:
-    explicit WrappedLabel(const QString &text, bool keepsLines = false)
-        : QLabel(text), keepsLines(keepsLines)
-    {
-    }
+    using QLabel::QLabel;
 
     int heightForWidth(int width) const override
     {
-        Measures *known = measures();
-        if (!known)
+        const std::optional<kept::LabelKey> key = measuredBy();
+        if (!key)
             return QLabel::heightForWidth(width);
-        for (const auto &[cachedWidth, height] : known->heights) {
-            if (cachedWidth == width)
-                return height;
-        }
-        const int height = QLabel::heightForWidth(width);
-        std::rotate(known->heights.rbegin(), known->heights.rbegin() + 1, known->heights.rend());
-        known->heights.front() = {width, height};
-        return height;
+        return kept::labelHeight(*key, width, [&] { return QLabel::heightForWidth(width); });
     }
 
     QSize sizeHint() const override
     {
-        Measures *known = measures();
-        if (!known)
+        const std::optional<kept::LabelKey> key = measuredBy();
+        if (!key)
             return QLabel::sizeHint();
-        if (!known->hint.isValid())
-            known->hint = QLabel::sizeHint();
-        return known->hint;
+        return kept::labelHint(*key, kept::Hint::Preferred, [&] { return QLabel::sizeHint(); });
     }
 
     QSize minimumSizeHint() const override
     {
-        Measures *known = measures();
-        if (!known)
+        const std::optional<kept::LabelKey> key = measuredBy();
+        if (!key)
             return QLabel::minimumSizeHint();
-        if (!known->minimum.isValid())
-            known->minimum = QLabel::minimumSizeHint();
-        return known->minimum;
+        return kept::labelHint(*key, kept::Hint::Minimum,
+                               [&] { return QLabel::minimumSizeHint(); });
     }
 
 protected:
@@ -125,32 +110,18 @@ protected:
     // paints it, and blitted after that.
     void paintEvent(QPaintEvent *event) override
     {
-        if (keepsLines && paintKeptLine())
-            return;
         const int largestKeptGlyphs = 63;
         if (QFontInfo(font()).pixelSize() <= largestKeptGlyphs || !stylePaintsText() ||
             focusPolicy() != Qt::NoFocus) {
             QLabel::paintEvent(event);
             return;
         }
-        const QMargins m = contentsMargins();
-        const QString key = QStringList{QStringLiteral("quilt-large-label"),
-                                        text(),
-                                        font().key(),
-                                        QString::number(palette().color(foregroundRole()).rgba()),
-                                        QString::number(isEnabled()),
-                                        QString::number(int(alignment())),
-                                        QString::number(wordWrap()),
-                                        QString::number(margin()),
-                                        QString::number(indent()),
-                                        QStringLiteral("%1,%2,%3,%4")
-                                            .arg(m.left())
-                                            .arg(m.top())
-                                            .arg(m.right())
-                                            .arg(m.bottom())}
-                                .join(QLatin1Char(':'));
+        const kept::LargeLabel key{
+            text(),      font(),           palette().color(foregroundRole()).rgba(),
+            isEnabled(), int(alignment()), wordWrap(),
+            margin(),    indent(),         contentsMargins()};
         QPainter painter(this);
-        paint::drawKept(painter, rect(), key, [this](QPainter &on) {
+        kept::draw(painter, rect(), key, [this](QPainter &on) {
             drawFrame(&on);
             paintPlainText(on);
         });
@@ -193,97 +164,17 @@ protected:
     }
 
 private:
-    // Shaping is most of what a line of text costs to draw. A live label draws a plain line
-    // that fits from its kept layout, where QLabel would, and leaves everything else to QLabel.
-    bool paintKeptLine()
-    {
-        const QString shown = text();
-        const Qt::Alignment align = alignment();
-        const bool simple = !shown.isEmpty() && stylePaintsText() && isEnabled() && !buddy() &&
-                            margin() == 0 && indent() <= 0 && frameWidth() == 0 &&
-                            (align & Qt::AlignHorizontal_Mask) == Qt::AlignLeft &&
-                            !shown.isRightToLeft() &&
-                            std::none_of(shown.begin(), shown.end(), [](QChar c) {
-                                return c == u'\n' || c == u'\r' || c == u'\t' ||
-                                       c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-                            });
-        if (!simple)
-            return false;
-
-        const QTextLayout *layout = paint::keptLine(*this, shown);
-        if (!layout)
-            return false;
-        // One line that fits in the box, or QLabel would wrap it.
-        const QRect box = contentsRect();
-        const QTextLine line = layout->lineAt(0);
-        if (layout->lineCount() != 1 || line.textLength() != shown.size() ||
-            line.naturalTextWidth() >= box.width())
-            return false;
-
-        const double height = line.ascent() + line.descent();
-        double top = box.top();
-        if (align & Qt::AlignBottom)
-            top += box.height() - height;
-        else if (align & Qt::AlignVCenter)
-            top += (box.height() - height) / 2;
-        QPainter painter(this);
-        drawFrame(&painter);
-        QStyleOption option;
-        option.initFrom(this);
-        painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
-        if (!QRectF(box).contains(QRectF(box.left(), top, line.naturalTextWidth(), height)))
-            painter.setClipRect(box, Qt::IntersectClip);
-        layout->draw(&painter, QPointF(box.left(), top));
-        return true;
-    }
-
-    bool keepsLines = false;
-
-    // Everything QLabel measures a text label by.
-    struct Measured
-    {
-        QString text;
-        QFont font;
-        QMargins contents;
-        int margin = 0;
-        int indent = 0;
-        int alignment = 0;
-        int format = 0;
-        int interaction = 0;
-        bool wrap = false;
-        int dpi = 0;
-        bool operator==(const Measured &) const = default;
-    };
-    friend size_t qHash(const Measured &m, size_t seed = 0)
-    {
-        return qHashMulti(seed, m.text, m.font, m.contents.left(), m.contents.top(),
-                          m.contents.right(), m.contents.bottom(), m.margin, m.indent, m.alignment,
-                          m.format, m.interaction, m.wrap, m.dpi);
-    }
-    struct Measures
-    {
-        QSize hint;
-        QSize minimum;
-        std::array<std::pair<int, int>, 4> heights{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}};
-    };
-
-    // The shared measurements of this label as it stands; none for a picture label.
-    Measures *measures() const
+    // What this label is measured by as it stands; nothing for a picture label.
+    std::optional<kept::LabelKey> measuredBy() const
     {
         if (!pixmap().isNull() || movie())
-            return nullptr;
+            return std::nullopt;
         // The style sheet sets the font when the label is polished.
         ensurePolished();
-        // The screen's resolution changes the metrics of the same font.
-        Measured key{text(),     font(),           contentsMargins(), margin(),
-                     indent(),   int(alignment()), int(textFormat()), int(textInteractionFlags()),
-                     wordWrap(), logicalDpiY()};
-        static QCache<Measured, Measures> shared(4096);
-        if (Measures *found = shared.object(key))
-            return found;
-        auto *made = new Measures;
-        shared.insert(std::move(key), made);
-        return made;
+        return kept::LabelKey{
+            text(),     font(),           contentsMargins(), margin(),
+            indent(),   int(alignment()), int(textFormat()), int(textInteractionFlags()),
+            wordWrap(), logicalDpiY()};
     }
 };
 
@@ -318,14 +209,6 @@ QLabel *Window::label(const QString &text, const char *objectName)
     result->setTextFormat(Qt::PlainText);
     if (objectName)
         result->setObjectName(QString::fromLatin1(objectName));
-    result->setWordWrap(true);
-    return result;
-}
-
-QLabel *Window::liveLabel()
-{
-    auto *result = new WrappedLabel(QString(), true);
-    result->setTextFormat(Qt::PlainText);
     result->setWordWrap(true);
     return result;
 }

@@ -1,4 +1,5 @@
 #include "fabric.h"
+#include "kept.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -16,8 +17,7 @@ namespace Quilt {
 
 namespace {
 
-using paint::drawKept;
-using paint::elided;
+using kept::elided;
 using paint::hex;
 using paint::pen;
 
@@ -29,8 +29,7 @@ QRectF drawField(QPainter &painter, const QWidget &widget)
     const bool disabled = widget.testAttribute(Qt::WA_Disabled);
     const bool focused = widget.hasFocus();
 
-    const QString key = QStringLiteral("quilt-field:%1:%2").arg(disabled).arg(focused);
-    drawKept(painter, widget.rect(), key, [&](QPainter &on) {
+    kept::draw(painter, widget.rect(), kept::Field{disabled, focused}, [&](QPainter &on) {
         on.setBrush(hex(disabled ? "#eeeae0" : "#fffcf1"));
         on.setPen(focused ? pen(hex("#b4778d"), 2) : pen(hex("#cbc2aa"), 1));
         on.drawRoundedRect(frame, radius, radius);
@@ -316,7 +315,7 @@ QSize FabricButton::sizeHint() const
     // and keeps its play mark and stitching clear of the text.
     if (primary)
         return QSize(QFontMetrics(labelFont()).horizontalAdvance(text()) + primaryExtra, 66);
-    return QSize(paint::advance(*this, text()) + 36, 40);
+    return QSize(kept::advance(*this, text()) + 36, 40);
 }
 
 void FabricButton::setWraps(bool on)
@@ -335,7 +334,7 @@ int FabricButton::heightForWidth(int width) const
     if (!wraps)
         return QPushButton::heightForWidth(width);
     const int room = int(width - 2 - 2 * labelInset);
-    if (room <= 0 || paint::advance(*this, text()) <= room)
+    if (room <= 0 || kept::advance(*this, text()) <= room)
         return sizeHint().height();
     const QRect needed = fontMetrics().boundingRect(QRect(0, 0, room, 1 << 16),
                                                     Qt::AlignCenter | Qt::TextWordWrap, text());
@@ -353,7 +352,7 @@ ShownText FabricButton::shownText() const
     }
     const QRectF box = frame.adjusted(labelInset, 0, -labelInset, 0);
     int flags = Qt::AlignCenter;
-    if (wraps && paint::advance(*this, text()) > int(box.width()))
+    if (wraps && kept::advance(*this, text()) > int(box.width()))
         flags |= Qt::TextWordWrap;
     return {text(), box, font(), flags, 0};
 }
@@ -382,14 +381,10 @@ void FabricButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Lip, face and seam.
-    const QString key = QStringLiteral("quilt-button:%1:%2:%3:%4:%5:%6")
-                            .arg(primary)
-                            .arg(frame.top())
-                            .arg(faceColor.rgba())
-                            .arg(border.rgba())
-                            .arg(outline.color().rgba())
-                            .arg(outline.widthF());
-    drawKept(painter, rect(), key, [&](QPainter &on) {
+    const kept::ButtonFace key{
+        primary,         frame.top(), faceColor.rgba(), border.rgba(), outline.color().rgba(),
+        outline.widthF()};
+    kept::draw(painter, rect(), key, [&](QPainter &on) {
         on.setPen(Qt::NoPen);
         on.setBrush(border);
         on.drawRoundedRect(frame.translated(0, lipDepth), radius, radius);
@@ -406,7 +401,7 @@ void FabricButton::paintEvent(QPaintEvent *)
     if (!primary) {
         // Standard label, elided to the face unless it may take a second line.
         painter.setPen(ink);
-        if (wraps && paint::advance(*this, text()) > int(textBox.width()))
+        if (wraps && kept::advance(*this, text()) > int(textBox.width()))
             painter.drawText(textBox, Qt::AlignCenter | Qt::TextWordWrap, text());
         else
             painter.drawText(textBox, Qt::AlignCenter,
@@ -510,7 +505,7 @@ void FabricCombo::paintEvent(QPaintEvent *)
     const int arrowRight = 8; // gap between the arrow box and the widget's right edge
     const QRect arrowBox(width() - arrowSize - arrowRight, (height() - arrowSize) / 2, arrowSize,
                          arrowSize);
-    static const QIcon arrow(":/quilt/dropdown-patch.png");
+    const QIcon arrow = kept::icon(QStringLiteral(":/quilt/dropdown-patch.png"));
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

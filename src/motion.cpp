@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include "kept.h"
 #include "translations.h"
 
 #include <QHBoxLayout>
@@ -50,13 +51,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-
-private:
-    // The dashed frame, with the crosshair unless a message is shown. It is repainted 50 times a
-    // second under the moving marks, and dashing it costs more than all the rest.
-    QPixmap backdrop;
-    bool backdropCrosshair = false;
-    QColor backdropCloth;
 };
 
 PointerView::~PointerView() = default;
@@ -83,31 +77,22 @@ void PointerView::paintEvent(QPaintEvent *)
     const QPen tiltPen(QBrush(tiltColor), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
     const QPen dotPen(QBrush(dotOutline), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 
-    // Frame, and the crosshair when there is no message
-    const double ratio = devicePixelRatio();
+    // Frame, and the crosshair when there is no message. It is repainted 50 times a second
+    // under the moving marks, and dashing it costs more than all the rest.
     const bool crosshair = message.isEmpty();
     const QColor cloth = cardCloth(this); // around the frame
-    if (backdrop.deviceIndependentSize() != QSizeF(size()) ||
-        backdrop.devicePixelRatio() != ratio || backdropCrosshair != crosshair ||
-        backdropCloth != cloth) {
-        backdrop = QPixmap(size() * ratio);
-        backdrop.setDevicePixelRatio(ratio);
-        backdrop.fill(cloth);
-        backdropCrosshair = crosshair;
-        backdropCloth = cloth;
-        QPainter frame(&backdrop);
-        frame.setRenderHint(QPainter::Antialiasing);
-        frame.setBrush(frameFill);
-        frame.setPen(dashedPen);
-        frame.drawRoundedRect(area, cornerRadius, cornerRadius);
-        if (crosshair) {
-            frame.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
-            frame.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
-        }
-    }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(QPointF(0, 0), backdrop);
+    kept::draw(painter, rect(), kept::PreviewFrame{crosshair, cloth.rgba()}, [&](QPainter &on) {
+        on.fillRect(rect(), cloth);
+        on.setBrush(frameFill);
+        on.setPen(dashedPen);
+        on.drawRoundedRect(area, cornerRadius, cornerRadius);
+        if (crosshair) {
+            on.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
+            on.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
+        }
+    });
 
     // A message replaces the whole picture
     if (!message.isEmpty()) {
@@ -230,7 +215,7 @@ void Window::buildMotion()
         body->addWidget(view);
         parts.pointerView = view;
 
-        parts.motionStatus = liveLabel();
+        parts.motionStatus = label(QString());
         markLive(parts.motionStatus, false);
         body->addWidget(new SteadyLine(parts.motionStatus));
 

@@ -1,6 +1,6 @@
 #include "fabric.h"
+#include "kept.h"
 
-#include <QCache>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
@@ -11,36 +11,19 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
 #include <QPolygonF>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <memory>
 
 namespace Quilt {
 
 namespace {
 
-using paint::drawKept;
-using paint::elided;
+using kept::elided;
 using paint::hex;
 using paint::pen;
-
-// A picture kept in Qt's pixmap cache (which goes with the application, never after it),
-// made on the first request for its key. A picture that cannot be made is not kept.
-template <typename Make> QPixmap cachedPixmap(const QString &key, Make make)
-{
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap))
-        return pixmap;
-    pixmap = make();
-    if (!pixmap.isNull())
-        QPixmapCache::insert(key, pixmap);
-    return pixmap;
-}
 
 // One integer line through the line-list overload, so every glyph stroke rasterises the same way.
 void line(QPainter &painter, int x1, int y1, int x2, int y2)
@@ -133,12 +116,7 @@ QPixmap cardIcon(Page page, QColor color, int size, double ratio)
     const QRectF tile(1, 1, 46, 46); // inside the 48 x 48 design box
     const QRectF seam(4, 4, 40, 40);
 
-    const QString key = QStringLiteral("quilt-card-icon:%1:%2:%3@%4")
-                            .arg(int(page))
-                            .arg(color.rgba())
-                            .arg(size)
-                            .arg(ratio);
-    return cachedPixmap(key, [&] {
+    return kept::picture(kept::CardIcon{int(page), color.rgba(), size}, ratio, [&] {
         QPixmap pixmap(96, 96); // the design box at twice its size
         pixmap.setDevicePixelRatio(2);
         pixmap.fill(Qt::transparent);
@@ -259,43 +237,7 @@ void strokeStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 // stitch is rasterised once per size, colour, radius, sub-pixel offset and pixel ratio, and
 // then blitted. Only its rim is kept: the corners, and a narrow strip along each edge; the
 // inside is transparent anyway.
-struct StitchKey
-{
-    int width64, height64; // size in 1/64 device pixels
-    int phaseX, phaseY;    // sub-pixel offset in 1/8 device pixels
-    QRgb rgba;
-    int radius;
-    int ratio64; // device pixel ratio in 1/64
-    friend bool operator==(const StitchKey &, const StitchKey &) = default;
-};
-
-size_t qHash(const StitchKey &key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.width64, key.height64, key.phaseX, key.phaseY, key.rgba, key.radius,
-                      key.ratio64);
-}
-
-struct StitchPiece
-{
-    QPoint offset; // device pixels from the picture's origin
-    QImage image;
-};
-using StitchPieces = QList<StitchPiece>;
-
-// Enough for the outlines of the page on show and its neighbours; evicted ones are redrawn.
-constexpr int stitchCacheKiB = 2 * 1024;
-
-QCache<StitchKey, StitchPieces> &stitchCache()
-{
-    static QCache<StitchKey, StitchPieces> cache(stitchCacheKiB);
-    return cache;
-}
-
-QCache<StitchKey, bool> &seenStitches()
-{
-    static QCache<StitchKey, bool> seen(1024);
-    return seen;
-}
+using StitchPieces = QList<kept::StitchPiece>;
 
 StitchPieces rasteriseStitch(QSizeF size, QPointF phase, QColor color, int radius, double ratio,
                              int margin)
@@ -373,64 +315,39 @@ bool drawCachedStitch(QPainter &painter, QRectF rect, QColor color, int radius)
                         std::round((start.y() - whole.y()) * 8) / 8);
     const int margin = int(std::ceil(2 * ratio)); // room for the round caps and antialiasing
 
-    const StitchKey key{int(std::lround(rect.width() * 64)),
-                        int(std::lround(rect.height() * 64)),
-                        int(phase.x() * 8),
-                        int(phase.y() * 8),
-                        color.rgba(),
-                        radius,
-                        int(std::lround(ratio * 64))};
-    StitchPieces *pieces = stitchCache().object(key);
-    if (!pieces) {
-        // An outline seen only once (the first frame, a page visited once) is not worth its
-        // memory: it is stroked, and cached when it comes back.
-        if (!seenStitches().remove(key)) {
-            seenStitches().insert(key, new bool(true));
-            return false;
-        }
-        auto made = std::make_unique<StitchPieces>(
-            rasteriseStitch(rect.size(), phase, color, radius, ratio, margin));
-        qsizetype bytes = 0;
-        for (const StitchPiece &piece : *made)
-            bytes += piece.image.sizeInBytes();
-        pieces = made.get();
-        // QCache takes ownership, and drops an object costlier than the whole cache at once.
-        if (!stitchCache().insert(key, made.release(), int(bytes / 1024) + 1))
-            return false;
-    }
+    const kept::StitchKey key{int(std::lround(rect.width() * 64)),
+                              int(std::lround(rect.height() * 64)),
+                              int(phase.x() * 8),
+                              int(phase.y() * 8),
+                              color.rgba(),
+                              radius,
+                              int(std::lround(ratio * 64))};
+    const StitchPieces pieces = kept::stitch(
+        key, [&] { return rasteriseStitch(rect.size(), phase, color, radius, ratio, margin); });
+    if (pieces.isEmpty())
+        return false;
 
     // Each piece goes where its device pixels line up one to one with the target's.
     const QTransform toLogical = device.inverted();
     const QPoint origin = whole.toPoint() - QPoint(margin, margin);
-    for (const StitchPiece &piece : *pieces)
+    for (const kept::StitchPiece &piece : pieces)
         painter.drawImage(toLogical.map(QPointF(origin + piece.offset)), piece.image);
     return true;
 }
 
 // The concept art scaled to a banner's picture box, kept across rebuilds of the home page so
-// that neither the decoding nor the smooth scaling is repeated. The key names the file by its
-// path, size and time, so a replaced picture is read afresh.
+// that neither the decoding nor the smooth scaling is repeated.
 QPixmap scaledArt(const QString &path, QSize box, double ratio)
 {
     const QFileInfo file(path);
-    const QString key = QStringLiteral("quilt-art:%1:%2:%3:%4x%5@%6")
-                            .arg(path)
-                            .arg(file.size())
-                            .arg(file.lastModified().toMSecsSinceEpoch())
-                            .arg(box.width())
-                            .arg(box.height())
-                            .arg(ratio);
-    return cachedPixmap(key, [&] {
+    const kept::Art key{path, file.size(), file.lastModified().toMSecsSinceEpoch(), box};
+    return kept::picture(key, ratio, [&] {
         QPixmap art;
         if (!art.load(path))
             return art;
         art = art.scaled(art.size().scaled(box * ratio, Qt::KeepAspectRatio), Qt::IgnoreAspectRatio,
                          Qt::SmoothTransformation);
         art.setDevicePixelRatio(ratio);
-        // Only the latest size is worth keeping: a resized window does not go back.
-        static QString latest;
-        QPixmapCache::remove(latest);
-        latest = key;
         return art;
     });
 }
@@ -456,12 +373,7 @@ double clearLead(const QPixmap &picture)
 QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
 {
     const int across = 8;
-    const QString key = QStringLiteral("quilt-hatch:%1:%2:%3:%4")
-                            .arg(pitch)
-                            .arg(falling)
-                            .arg(thread.color().rgba())
-                            .arg(ratio);
-    return cachedPixmap(key, [&] {
+    return kept::picture(kept::Hatch{pitch, falling, thread.color().rgba()}, ratio, [&] {
         const int side = int(std::lround(pitch * ratio));
         QImage image(side * across, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -480,95 +392,7 @@ QPixmap hatchTile(int pitch, int falling, const QPen &thread, double ratio)
     });
 }
 
-// What measuring a text depends on.
-struct TextKey
-{
-    QString text;
-    QFont font;
-    int width = 0; // the width to elide to; 0 for an advance
-    int dpi = 0;   // the device's resolution changes the metrics of the same font
-    bool operator==(const TextKey &) const = default;
-};
-
-size_t qHash(const TextKey &key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.text, key.font, key.width, key.dpi);
-}
-
 } // namespace
-
-void paint::drawKept(QPainter &painter, QRect area, const QString &key,
-                     const std::function<void(QPainter &)> &draw)
-{
-    const QTransform &world = painter.worldTransform();
-    const bool blittable =
-        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
-        painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
-        painter.opacity() == 1.0 && world.type() <= QTransform::TxTranslate &&
-        world.dx() == std::trunc(world.dx()) && world.dy() == std::trunc(world.dy());
-    if (!blittable || area.isEmpty()) {
-        draw(painter);
-        return;
-    }
-    const double ratio = painter.device()->devicePixelRatio();
-    const QString fullKey =
-        QStringLiteral("%1:%2x%3@%4").arg(key).arg(area.width()).arg(area.height()).arg(ratio);
-    const QPixmap picture = cachedPixmap(fullKey, [&] {
-        QPixmap pixmap(area.size() * ratio);
-        pixmap.setDevicePixelRatio(ratio);
-        pixmap.fill(Qt::transparent);
-        QPainter kept(&pixmap);
-        kept.setRenderHints(painter.renderHints());
-        kept.setFont(painter.font());
-        kept.translate(-area.topLeft());
-        draw(kept);
-        kept.end();
-        return pixmap;
-    });
-    painter.drawPixmap(area.topLeft(), picture);
-}
-
-QString paint::elided(const QPainter &painter, const QString &text, int width)
-{
-    static QCache<TextKey, QString> kept(1024);
-    TextKey key{text, painter.font(), width, painter.device()->logicalDpiY()};
-    if (const QString *known = kept.object(key))
-        return *known;
-    const QString result = painter.fontMetrics().elidedText(text, Qt::ElideRight, width);
-    kept.insert(std::move(key), new QString(result));
-    return result;
-}
-
-int paint::advance(const QWidget &widget, const QString &text)
-{
-    static QCache<TextKey, int> kept(1024);
-    TextKey key{text, widget.font(), 0, widget.logicalDpiY()};
-    if (const int *known = kept.object(key))
-        return *known;
-    const int result = widget.fontMetrics().horizontalAdvance(text);
-    kept.insert(std::move(key), new int(result));
-    return result;
-}
-
-const QTextLayout *paint::keptLine(const QWidget &widget, const QString &text)
-{
-    // Some hundred status lines of about 3 KB each, counted in characters.
-    static QCache<TextKey, QTextLayout> kept(16384);
-    TextKey key{text, widget.font(), 0, widget.logicalDpiY()};
-    if (const QTextLayout *known = kept.object(key))
-        return known;
-    auto *layout = new QTextLayout(text, widget.font(), &widget);
-    layout->setCacheEnabled(true);
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    layout->setTextOption(option);
-    layout->beginLayout();
-    layout->createLine();
-    layout->endLayout();
-    // Too long a text to keep is dropped at once.
-    return kept.insert(std::move(key), layout, std::max(qsizetype(1), text.size())) ? layout
-                                                                                    : nullptr;
-}
 
 void drawStitch(QPainter &painter, QRectF rect, QColor color, int radius)
 {
@@ -647,7 +471,7 @@ void Linen::paintEvent(QPaintEvent *event)
     // One tile of the weave, repeated: every live update of a page widget repaints the linen
     // behind it, and drawing a hundred translucent lines each time made polling costly.
     const qreal ratio = devicePixelRatioF();
-    const QPixmap tile = cachedPixmap(QStringLiteral("quilt-linen-tile-%1").arg(ratio), [&] {
+    const QPixmap tile = kept::picture(kept::LinenTile{}, ratio, [&] {
         QPixmap pixmap(tileSize * ratio);
         pixmap.setDevicePixelRatio(ratio);
         pixmap.fill(cloth);
@@ -794,10 +618,8 @@ void Banner::paintEvent(QPaintEvent *)
         // stitch cache.
         const QRect group(QPoint(int(badgeCentre.x()) - 60, int(std::floor(badgeCentre.y())) - 48),
                           QSize(120, 96));
-        const QString key = QStringLiteral("quilt-badge:%1:%2")
-                                .arg(int(page))
-                                .arg(badgeCentre.y() - std::floor(badgeCentre.y()));
-        drawKept(painter, group, key, [&](QPainter &on) {
+        const kept::Badge key{int(page), badgeCentre.y() - std::floor(badgeCentre.y())};
+        kept::draw(painter, group, key, [&](QPainter &on) {
             on.save();
             on.translate(badgeCentre);
             on.rotate(badgeTilt);
@@ -895,12 +717,11 @@ void LibraryCard::paintEvent(QPaintEvent *)
     // Face: warmer while hovered, pink outline with keyboard focus.
     const bool hovered = testAttribute(Qt::WA_UnderMouse);
     const bool focused = hasFocus();
-    drawKept(painter, rect(), QStringLiteral("quilt-library-face:%1:%2").arg(hovered).arg(focused),
-             [&](QPainter &on) {
-                 on.setBrush(hex(hovered ? "#fcf4ea" : "#fffdf5"));
-                 on.setPen(focused ? pen(hex("#b87f94"), 2) : pen(hex("#d9d5c8"), 1));
-                 on.drawRoundedRect(face, faceRadius, faceRadius);
-             });
+    kept::draw(painter, rect(), kept::LibraryFace{hovered, focused}, [&](QPainter &on) {
+        on.setBrush(hex(hovered ? "#fcf4ea" : "#fffdf5"));
+        on.setPen(focused ? pen(hex("#b87f94"), 2) : pen(hex("#d9d5c8"), 1));
+        on.drawRoundedRect(face, faceRadius, faceRadius);
+    });
 
     // Icon tile.
     painter.drawPixmap(QPointF(iconX, (h - iconSize) / 2),

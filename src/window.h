@@ -116,8 +116,6 @@ private:
 
     // Form builders
     static QLabel *label(const QString &text, const char *objectName = nullptr);
-    // A label whose text changes with every reading, and whose readings repeat.
-    static QLabel *liveLabel();
     // A tool tip that shows a service text as it is, markup included.
     static QString literalToolTip(const QString &text);
     // A help text as a tool tip that wraps at a readable width.

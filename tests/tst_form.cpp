@@ -1,4 +1,3 @@
-#include "startup.h"
 #include "support.h"
 #include "translations.h"
 #include "window.h"
@@ -7,7 +6,6 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
@@ -35,8 +33,6 @@ private slots:
     void labelHeightFollowsItsText();
     void largeLabelLooksLikeAPlainOne_data();
     void largeLabelLooksLikeAPlainOne();
-    void liveLabelLooksLikeAPlainOne_data();
-    void liveLabelLooksLikeAPlainOne();
     void cardHeader();
     void rowAndHelp();
     void fieldAndAction();
@@ -199,97 +195,6 @@ void TestForm::largeLabelLooksLikeAPlainOne()
     kept->setText(QStringLiteral("Tobble\u2019s Quilt"));
     plain.setText(QStringLiteral("Tobble\u2019s Quilt"));
     compare();
-}
-
-// A live label draws a line that fits from a kept layout; it must look exactly like a plain
-// QLabel, on the first paint, from the kept layout and after the text changes, and leave
-// everything else to QLabel.
-void TestForm::liveLabelLooksLikeAPlainOne_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("alignment");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("kept");
-    const QString status = QStringLiteral("Gyroscope: available    Accelerometer: available   "
-                                          "\u00b7   -12.5\u00b0");
-    const QString spanish =
-        QStringLiteral("Giroscopio: disponible    Aceler\u00f3metro: no disponible");
-    const QString chinese = QStringLiteral("\u9640\u87ba\u4eea\uff1a\u53ef\u7528    \u52a0"
-                                           "\u901f\u5ea6\u8ba1\uff1a\u53ef\u7528   \u00b7   3.0"
-                                           "\u00b0");
-    const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
-    QTest::newRow("status line") << status << QSize(620, 22) << left << true << true;
-    QTest::newRow("taller") << status << QSize(620, 47) << left << true << true;
-    QTest::newRow("Spanish") << spanish << QSize(620, 31) << left << true << true;
-    QTest::newRow("Chinese") << chinese << QSize(620, 30) << left << true << true;
-    QTest::newRow("top") << status << QSize(620, 40) << int(Qt::AlignLeft | Qt::AlignTop) << true
-                         << true;
-    QTest::newRow("bottom") << status << QSize(620, 40) << int(Qt::AlignLeft | Qt::AlignBottom)
-                            << true << true;
-    QTest::newRow("wraps") << status << QSize(180, 60) << left << true << false;
-    QTest::newRow("two lines") << status + QStringLiteral("\nHold still") << QSize(620, 50) << left
-                               << true << false;
-    QTest::newRow("centred") << status << QSize(620, 30) << int(Qt::AlignCenter) << true << false;
-    QTest::newRow("disabled") << status << QSize(620, 30) << left << false << false;
-}
-
-void TestForm::liveLabelLooksLikeAPlainOne()
-{
-    QFETCH(QString, text);
-    QFETCH(QSize, size);
-    QFETCH(int, alignment);
-    QFETCH(bool, enabled);
-    QFETCH(bool, kept);
-    // In the launcher's own look: its fonts and style sheets.
-    const QFont font = QApplication::font();
-    const auto restore = qScopeGuard([&] {
-        qApp->setStyleSheet(QString());
-        QApplication::setFont(font);
-    });
-    QString failed;
-    QVERIFY2(prepareApplication(failed), qPrintable(failed));
-
-    // Counts the texts the live label leaves to its style, that is to QLabel.
-    struct CountingStyle : QProxyStyle
-    {
-        using QProxyStyle::QProxyStyle;
-        void drawItemText(QPainter *painter, const QRect &rect, int flags, const QPalette &pal,
-                          bool enabled, const QString &text,
-                          QPalette::ColorRole role) const override
-        {
-            ++drawn;
-            QProxyStyle::drawItemText(painter, rect, flags, pal, enabled, text, role);
-        }
-        mutable int drawn = 0;
-    };
-    CountingStyle style(QStringLiteral("Fusion"));
-    std::unique_ptr<QLabel> live(WindowProbe::liveLabel());
-    live->setStyle(&style);
-    QLabel plain;
-    plain.setTextFormat(Qt::PlainText);
-    plain.setWordWrap(true);
-    for (QLabel *label : {live.get(), &plain}) {
-        label->setText(text);
-        label->setAlignment(Qt::Alignment(alignment));
-        label->setEnabled(enabled);
-        label->resize(size);
-    }
-    auto same = [&] {
-        const QImage want = plain.grab().toImage();
-        const QImage got = live->grab().toImage();
-        const auto *pixels = reinterpret_cast<const QRgb *>(want.constBits());
-        const bool inked = std::any_of(pixels, pixels + want.width() * want.height(),
-                                       [&](QRgb pixel) { return pixel != pixels[0]; });
-        return inked && got == want;
-    };
-    QVERIFY(same());
-    QVERIFY(same()); // from the kept layout
-    for (QLabel *label : {live.get(), &plain})
-        label->setText(text.left(text.size() - 3) + QStringLiteral("7.5\u00b0"));
-    QVERIFY(same());
-    QCOMPARE(style.drawn == 0, kept);
-    live->setStyle(nullptr);
 }
 
 void TestForm::cardHeader()

@@ -280,10 +280,6 @@ public:
     {
         return Quilt::Window::label(std::forward<A>(a)...);
     }
-    template <typename... A> static decltype(auto) liveLabel(A &&...a)
-    {
-        return Quilt::Window::liveLabel(std::forward<A>(a)...);
-    }
     template <typename... A> static decltype(auto) literalToolTip(A &&...a)
     {
         return Quilt::Window::literalToolTip(std::forward<A>(a)...);

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "kept.h"
 #include "translations.h"
 #include "window.h"
 
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
-#include <QPixmapCache>
 #include <QPointer>
 #include <QTest>
 
@@ -278,8 +278,10 @@ void resetShared()
 {
     endModalAnswerers();
     Quilt::language(1);
-    if (widgetsRun())
-        QPixmapCache::clear();
+    if (widgetsRun()) {
+        Quilt::kept::setDirect(false);
+        Quilt::kept::clear();
+    }
 }
 
 RecordingOpener::RecordingOpener(Quilt::Window &window)
