@@ -163,6 +163,16 @@ bool removeTree(const QString &path)
     return QDir(victim).removeRecursively();
 }
 
+void sweepTemporaries(const QString &dir)
+{
+    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const QDir folder(dir);
+    for (const QFileInfo &entry :
+         folder.entryInfoList({QStringLiteral("*.tmp-??????")}, QDir::Files | QDir::Hidden))
+        if (entry.lastModified().toUTC() < abandoned)
+            QFile::remove(entry.absoluteFilePath());
+}
+
 bool hasFiles(const QString &dir)
 {
     QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);

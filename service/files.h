@@ -24,6 +24,10 @@ bool replaceTree(const QString &staged, const QString &target, QString *error);
 // never mistaken for a real one.
 bool removeTree(const QString &path);
 
+// Removes the temporaries that writeAtomically leaves in `dir` when the process is killed
+// mid-write. Only those an hour old go: another service on the installation may be writing.
+void sweepTemporaries(const QString &dir);
+
 // True when the directory holds at least one regular file somewhere below it.
 bool hasFiles(const QString &dir);
 

@@ -268,6 +268,7 @@ LauncherService::LauncherService(const QString &root)
       diagnostics(game.executable()),
       language(Launcher::ReadLanguage(QFile::encodeName(userFolder(root)).toStdString()))
 {
+    sweepTemporaries(userFolder(root));
     diagnostics.refresh();
     controllers.onInput = [this](const QString &input, bool active) {
         bindings.pad(input, active);

@@ -4,6 +4,8 @@
 #include "support.h"
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,7 +16,10 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,8 +30,15 @@ const QString SavePath = QStringLiteral("local/user/nand/title/00010000/56513345
 class Peer
 {
 public:
-    explicit Peer(const QString &root, const QStringList &arguments = {"--ui-service"})
+    explicit Peer(const QString &root, const QStringList &arguments = {"--ui-service"},
+                  bool unprivileged = false)
     {
+        // Root writes through any permission; a read-only folder needs a user it binds.
+        if (unprivileged && ::geteuid() == 0)
+            process.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(126);
+            });
         process.setWorkingDirectory(root);
         process.start(QStringLiteral(QUILT_SERVICE_PATH), arguments);
         process.waitForStarted(5000);
@@ -80,6 +92,16 @@ public:
             return false;
         limit.rlim_cur = full ? 0 : limit.rlim_max;
         return ::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr) == 0;
+    }
+
+    // Sends a request and kills the service with SIGKILL `delay` after the line went out.
+    void killDuring(const QString &cmd, const QJsonObject &extra, std::chrono::microseconds delay)
+    {
+        send(cmd, extra);
+        process.waitForBytesWritten(1000);
+        std::this_thread::sleep_for(delay); // the moment of the crash, not a wait for anything
+        ::kill(pid_t(process.processId()), SIGKILL);
+        process.waitForFinished(3000);
     }
 
     // Sends "quit" and waits for the exit; true when it came within three seconds.
@@ -143,6 +165,30 @@ void installGame(const QString &root, int status, const QByteArray &record)
 QStringList leftovers(const QString &folder)
 {
     return QDir(folder).entryList({"*.tmp*"}, QDir::AllEntries | QDir::Hidden);
+}
+
+// What a save folder holds: every file's path and contents.
+using Tree = QMap<QString, QByteArray>;
+
+Tree readTree(const QString &folder)
+{
+    Tree tree;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        tree.insert(QDir(folder).relativeFilePath(path), readAll(path));
+    }
+    return tree;
+}
+
+// A save of many files, so that copying it takes long enough for kills to land inside.
+Tree makeSave(const QString &folder, const QByteArray &tag)
+{
+    QDir(folder).removeRecursively();
+    for (int i = 0; i < 60; ++i)
+        writeFile(folder + QStringLiteral("/slot%1/part%2.dat").arg(i % 4).arg(i),
+                  tag + QByteArray(2048, char('a' + i % 26)));
+    return readTree(folder);
 }
 
 QStringList backupNames(const QJsonObject &state)
@@ -781,6 +827,218 @@ private slots:
                  .contains("error"));
         QCOMPARE(peer.state().value("backups").toArray().size(), 3);
         QVERIFY(peer.ask("importSave", {{"path", save}}).contains("error"));
+    }
+
+    void aReadOnlyOrFullFolderRefusesWritesAndKeepsEverything()
+    {
+        const QString user = root->filePath("local/user");
+        const QString save = root->filePath(SavePath);
+        const Tree mine = makeSave(save, "mine");
+        const QString bin = root->filePath("import.bin");
+        QString backup;
+        {
+            Peer peer(root->path());
+            QVERIFY(!peer.ask("change", {{"key", "volume"}, {"value", 40}}).contains("error"));
+            QVERIFY(!peer.ask("save").contains("error"));
+            QVERIFY(!peer.ask("exportSave", {{"path", bin}, {"folder", false}}).contains("error"));
+            backup =
+                backupNames(peer.ask("createBackup", {{"label", "kept"}}).value("state").toObject())
+                    .value(0);
+            QVERIFY(peer.quit(false));
+        }
+        const QByteArray settings = readAll(user + "/settings.toml");
+        const auto everyWriteFails = [&](Peer &peer) {
+            QVERIFY(!peer.ask("change", {{"key", "volume"}, {"value", 7}}).contains("error"));
+            QCOMPARE(peer.ask("save").value("error").toString(), "Could not save settings");
+            QVERIFY(peer.ask("lang", {{"value", 2}}).contains("error"));
+            for (const auto &[cmd, extra] :
+                 {std::pair<QString, QJsonObject>{"createBackup", {{"label", "more"}}},
+                  {"restoreBackup", {{"name", backup}}},
+                  {"importSave", {{"path", bin}}}}) {
+                QVERIFY2(peer.ask(cmd, extra).contains("error"), qPrintable(cmd));
+                QCOMPARE(backupNames(peer.state()), QStringList{backup});
+            }
+            QCOMPARE(readTree(save), mine);
+            QCOMPARE(readAll(user + "/settings.toml"), settings);
+        };
+
+        // Every folder of the installation's user data read-only.
+        QDirIterator folders(root->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                             QDirIterator::Subdirectories);
+        QStringList locked{root->path()};
+        while (folders.hasNext())
+            locked << folders.next();
+        for (const QString &folder : locked) {
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0 ||
+                    ::geteuid() != 0);
+            QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                         QFile::ExeOther);
+        }
+        {
+            Peer peer(root->path(), {"--ui-service"}, true);
+            QCOMPARE(peer.state().value("settingsError").toString(), QString());
+            everyWriteFails(peer);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        for (const QString &folder : locked)
+            QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        // A full disk: the same refusals, and no half-made copy is left behind.
+        Peer peer(root->path());
+        QVERIFY(peer.diskFull(true));
+        everyWriteFails(peer);
+        QCOMPARE(QDir(user).entryList({".staging-*", "*.tmp-*"}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
+        QCOMPARE(
+            QDir(user + "/backups").entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{backup});
+        QVERIFY(peer.diskFull(false));
+        QVERIFY(!peer.ask("save").contains("error"));
+    }
+
+    void aKillAtAnyMomentLeavesTheOldOrTheNewNeverAMix()
+    {
+        const QString user = root->filePath("local/user");
+        const QString save = root->filePath(SavePath);
+        const auto backupData = [&](const QString &name) {
+            return readTree(user + "/backups/" + name + "/data");
+        };
+
+        // Two saves to import, a settings file and one backup, then the first save in place.
+        QMap<QString, Tree> imports; // path -> what it holds
+        Tree current;
+        {
+            Peer peer(root->path());
+            for (const bool folder : {false, true}) {
+                const QString path = root->filePath(folder ? "wii" : "import.bin");
+                imports.insert(path, makeSave(save, folder ? "folder" : "bin"));
+                QVERIFY(!peer.ask("exportSave", {{"path", path}, {"folder", folder}})
+                             .contains("error"));
+            }
+            current = makeSave(save, "first");
+            QVERIFY(!peer.ask("createBackup", {{"label", "start"}}).contains("error"));
+            peer.ask("change", {{"key", "volume"}, {"value", 50}});
+            QVERIFY(!peer.ask("save").contains("error"));
+            QVERIFY(peer.quit(false));
+        }
+        QMap<QString, Tree> backups; // every backup listed so far -> what it must hold
+        int volume = 50;
+
+        // After a kill, the next service must find a loadable settings file, the save as it was
+        // or as asked, and every backup it listed before, whole.
+        const auto verify = [&](Peer &peer, const Tree &asked, int askedVolume, bool *changed,
+                                bool *added) {
+            const QJsonObject state = peer.state();
+            QCOMPARE(state.value("settingsError").toString(), QString());
+            const int loaded = state.value("config").toObject().value("volume").toInt();
+            QVERIFY(loaded == volume || loaded == askedVolume);
+            const Tree now = readTree(save);
+            QVERIFY2(now == current || now == asked, "the save is a mix");
+            *changed = now != current || loaded != volume;
+            *added = false;
+            const QStringList names = backupNames(state);
+            for (auto known = backups.cbegin(); known != backups.cend(); ++known) {
+                QVERIFY2(names.contains(known.key()), qPrintable(known.key()));
+                QCOMPARE(backupData(known.key()), known.value());
+            }
+            // A backup the killed request made is complete: a copy of the save it replaced.
+            for (const QString &name : names)
+                if (!backups.contains(name)) {
+                    QCOMPARE(backupData(name), current);
+                    backups.insert(name, current);
+                    *added = true;
+                }
+            current = now;
+            volume = loaded;
+        };
+
+        QMap<QString, QMap<QString, int>> outcomes; // command -> old/new -> count
+        const QStringList commands{"save", "createBackup", "importSave", "restoreBackup"};
+        constexpr int Moments = 7;
+        for (const QString &cmd : commands) {
+            // Three kills spread over the time an uncut request takes, then a bisection
+            // towards the moment the change lands, where the renames happen.
+            std::chrono::microseconds whole{0}, early{0}, late{0}, delay{0};
+            bool bounded = false;
+            for (int moment = -1; moment < Moments; ++moment) {
+                Peer peer(root->path());
+                bool changed = false, added = false;
+                verify(peer, current, volume, &changed, &added);
+                if (QTest::currentTestFailed())
+                    return;
+
+                // What this request asks for, always different from what is there.
+                QJsonObject extra;
+                Tree asked = current;
+                int askedVolume = volume;
+                if (cmd == "save") {
+                    askedVolume = volume == 50 ? 60 : 50;
+                    peer.ask("change", {{"key", "volume"}, {"value", askedVolume}});
+                } else if (cmd == "createBackup") {
+                    extra = {{"label", QStringLiteral("moment %1").arg(moment)}};
+                } else {
+                    const QMap<QString, Tree> &from = cmd == "importSave" ? imports : backups;
+                    for (auto source = from.cbegin(); source != from.cend(); ++source)
+                        if (source.value() != current) {
+                            extra = {{cmd == "importSave" ? "path" : "name", source.key()}};
+                            asked = source.value();
+                        }
+                    QVERIFY(!extra.isEmpty());
+                }
+
+                // The first run goes uncut and times the request; the kills spread over it.
+                if (moment < 0) {
+                    QElapsedTimer timer;
+                    timer.start();
+                    QVERIFY(!peer.ask(cmd, extra).contains("error"));
+                    whole = std::chrono::microseconds(timer.nsecsElapsed() / 1000);
+                    late = 2 * whole;
+                    QVERIFY(peer.quit(true));
+                } else {
+                    delay = moment < 3 ? whole * (moment + 1) / 4 : (early + late) / 2;
+                    peer.killDuring(cmd, extra, delay);
+                }
+                Peer next(root->path());
+                verify(next, asked, askedVolume, &changed, &added);
+                if (QTest::currentTestFailed())
+                    return;
+                // A backup counts as done for "createBackup"; for the others it only comes first.
+                if (moment >= 0) {
+                    const bool done = changed || (added && cmd == "createBackup");
+                    ++outcomes[cmd][done ? "new" : "old"];
+                    if (done)
+                        late = std::min(late, delay), bounded = true;
+                    else
+                        early = std::max(early, delay), late = bounded ? late : 4 * early;
+                }
+                QVERIFY(next.quit(true));
+            }
+        }
+        for (const QString &cmd : commands)
+            qInfo("killed during %s: %d old, %d new", qPrintable(cmd), outcomes[cmd]["old"],
+                  outcomes[cmd]["new"]);
+
+        // Nothing half-made survives a restart, and every backup still restores. A temporary
+        // settings file is only swept once it is old: another service may be writing it now.
+        for (const QString &name : {"settings.toml.tmp-AbCdEf", "settings.toml.tmp-GhIjKl"})
+            writeFile(user + "/" + name, "volume = 1");
+        QFile old(user + "/settings.toml.tmp-AbCdEf");
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-7200),
+                                QFileDevice::FileModificationTime));
+        old.close();
+        Peer peer(root->path());
+        QCOMPARE(peer.state().value("settingsError").toString(), QString());
+        QVERIFY(!leftovers(user).contains("settings.toml.tmp-AbCdEf"));
+        QVERIFY(leftovers(user).contains("settings.toml.tmp-GhIjKl"));
+        QCOMPARE(QDir(QFileInfo(save).path())
+                     .entryList({"*.replaced-*", ".removing-*"}, QDir::Dirs | QDir::Hidden),
+                 QStringList());
+        for (auto backup = backups.cbegin(); backup != backups.cend(); ++backup) {
+            QVERIFY(!peer.ask("restoreBackup", {{"name", backup.key()}}).contains("error"));
+            QCOMPARE(readTree(save), backup.value());
+        }
     }
 
 private:
