@@ -109,4 +109,30 @@ inline constexpr QLatin1StringView motionMessage{"motionMessage"};
 // Capture phases in "phase".
 enum class Phase : int { Idle = 0, Waiting = 1, Releasing = 2, Conflict = 3 };
 
+// Every gamepad input a binding may name, as the service reports it.
+inline constexpr QLatin1StringView GamepadInputs[] = {
+    QLatin1StringView("South (A / Cross)"),
+    QLatin1StringView("East (B / Circle)"),
+    QLatin1StringView("West (X / Square)"),
+    QLatin1StringView("North (Y / Triangle)"),
+    QLatin1StringView("Left trigger (LT / L2)"),
+    QLatin1StringView("Right trigger (RT / R2)"),
+    QLatin1StringView("Left bumper (LB / L1)"),
+    QLatin1StringView("Right bumper (RB / R1)"),
+    QLatin1StringView("Left stick click (L3)"),
+    QLatin1StringView("Right stick click (R3)"),
+    QLatin1StringView("D-pad Up"),
+    QLatin1StringView("D-pad Down"),
+    QLatin1StringView("D-pad Left"),
+    QLatin1StringView("D-pad Right"),
+    QLatin1StringView("Left stick left"),
+    QLatin1StringView("Left stick right"),
+    QLatin1StringView("Left stick up"),
+    QLatin1StringView("Left stick down"),
+    QLatin1StringView("Right stick left"),
+    QLatin1StringView("Right stick right"),
+    QLatin1StringView("Right stick up"),
+    QLatin1StringView("Right stick down"),
+};
+
 } // namespace Protocol

@@ -1,5 +1,6 @@
 #include "bindings.h"
 
+#include "protocol.h"
 #include "settings.h"
 
 namespace Service {
@@ -12,29 +13,6 @@ const char *const ActionKeys[ActionCount] = {"moveUp", "moveDown", "moveLeft", "
                                              "quilt",  "pause",    "map",      "home"};
 
 namespace {
-
-const char *const GamepadInputs[] = {"South (A / Cross)",
-                                     "East (B / Circle)",
-                                     "West (X / Square)",
-                                     "North (Y / Triangle)",
-                                     "Left trigger (LT / L2)",
-                                     "Right trigger (RT / R2)",
-                                     "Left bumper (LB / L1)",
-                                     "Right bumper (RB / R1)",
-                                     "Left stick click (L3)",
-                                     "Right stick click (R3)",
-                                     "D-pad Up",
-                                     "D-pad Down",
-                                     "D-pad Left",
-                                     "D-pad Right",
-                                     "Left stick left",
-                                     "Left stick right",
-                                     "Left stick up",
-                                     "Left stick down",
-                                     "Right stick left",
-                                     "Right stick right",
-                                     "Right stick up",
-                                     "Right stick down"};
 
 // A message stays in the input object this long after the capture has ended.
 constexpr qint64 MessageLifetimeMs = 6000;
@@ -61,8 +39,8 @@ QStringList defaultKeyboard()
 
 bool isGamepadInput(const QString &name)
 {
-    for (const char *input : GamepadInputs)
-        if (name == QLatin1String(input))
+    for (const QLatin1StringView input : Protocol::GamepadInputs)
+        if (name == input)
             return true;
     return false;
 }

@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include "protocol.h"
 #include "translations.h"
 
 #include <QAbstractScrollArea>
@@ -651,35 +652,16 @@ bool Window::checkStates(const QString &where, bool normalSize)
 
     // Every gamepad input the catalogue names, beside long key names
     {
-        const char *const pads[] = {"South (A / Cross)",
-                                    "East (B / Circle)",
-                                    "West (X / Square)",
-                                    "North (Y / Triangle)",
-                                    "Left trigger (LT / L2)",
-                                    "Right trigger (RT / R2)",
-                                    "Left bumper (LB / L1)",
-                                    "Right bumper (RB / R1)",
-                                    "Left stick click (L3)",
-                                    "Right stick click (R3)",
-                                    "D-pad Up",
-                                    "D-pad Down",
-                                    "D-pad Left",
-                                    "D-pad Right",
-                                    "Left stick left",
-                                    "Left stick right",
-                                    "Left stick up",
-                                    "Left stick down",
-                                    "Right stick left",
-                                    "Right stick right",
-                                    "Right stick up",
-                                    "Right stick down",
-                                    "Unmapped"};
+        QStringList pads;
+        for (const QLatin1StringView input : Protocol::GamepadInputs)
+            pads << input;
+        pads << QStringLiteral("Unmapped");
         const char *const keys[] = {"Keypad Enter", "Right Shift", "Backspace", "PageDown"};
         QJsonArray rows;
         int i = 0;
-        for (const char *pad : pads) {
-            rows.append(QJsonArray{QStringLiteral("Quilt / Cancel"), QLatin1String(pad),
-                                   QLatin1String(keys[i++ % 4])});
+        for (const QString &pad : pads) {
+            rows.append(
+                QJsonArray{QStringLiteral("Quilt / Cancel"), pad, QLatin1String(keys[i++ % 4])});
         }
         state.insert(QStringLiteral("bindings"), rows);
         shown(Page::Controls);
