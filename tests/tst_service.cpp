@@ -1021,7 +1021,7 @@ private slots:
 
         // Nothing half-made survives a restart, and every backup still restores. A temporary
         // settings file is only swept once it is old: another service may be writing it now.
-        for (const QString &name : {"settings.toml.tmp-AbCdEf", "settings.toml.tmp-GhIjKl"})
+        for (const char *name : {"settings.toml.tmp-AbCdEf", "settings.toml.tmp-GhIjKl"})
             writeFile(user + "/" + name, "volume = 1");
         QFile old(user + "/settings.toml.tmp-AbCdEf");
         QVERIFY(old.open(QIODevice::ReadWrite));
