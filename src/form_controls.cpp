@@ -263,6 +263,7 @@ constexpr double labelInset = 10;  // label box from the face's sides
 constexpr double seamInset = 5;    // stitching from the face's edge
 constexpr double playGroup = 27;   // the play mark and its gap widen the centred group by this
 constexpr int primaryExtra = 85;   // hint width beyond the primary label
+constexpr int standardHeight = 40; // hint height of a standard button on one line
 constexpr int faceMargins = 4;     // face top (1) and bottom inset (3) of a standard button
 constexpr int wrappedPadding = 14; // room above and below a two-line label, inside the face
 
@@ -314,8 +315,8 @@ QSize FabricButton::sizeHint() const
     // The primary label is measured in the font it is painted in, so the button grows with it
     // and keeps its play mark and stitching clear of the text.
     if (primary)
-        return QSize(QFontMetrics(labelFont()).horizontalAdvance(text()) + primaryExtra, 66);
-    return QSize(kept::advance(*this, text()) + 36, 40);
+        return QSize(kept::advance(labelFont(), text()) + primaryExtra, 66);
+    return QSize(kept::advance(*this, text()) + 36, standardHeight);
 }
 
 void FabricButton::setWraps(bool on)
@@ -334,11 +335,12 @@ int FabricButton::heightForWidth(int width) const
     if (!wraps)
         return QPushButton::heightForWidth(width);
     const int room = int(width - 2 - 2 * labelInset);
+    // Layouts ask this on every pass, for every binding cell: only a label that does not fit
+    // on one line is measured wrapped.
     if (room <= 0 || kept::advance(*this, text()) <= room)
-        return sizeHint().height();
-    const QRect needed = fontMetrics().boundingRect(QRect(0, 0, room, 1 << 16),
-                                                    Qt::AlignCenter | Qt::TextWordWrap, text());
-    return std::max(sizeHint().height(), needed.height() + wrappedPadding + faceMargins);
+        return standardHeight;
+    const int needed = kept::wrappedHeight(*this, text(), room, Qt::AlignCenter | Qt::TextWordWrap);
+    return std::max(standardHeight, needed + wrappedPadding + faceMargins);
 }
 
 ShownText FabricButton::shownText() const

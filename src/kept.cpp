@@ -97,14 +97,15 @@ struct TextKey
 {
     QString text;
     QFont font;
-    int width = 0; // the width to elide to; 0 for an advance
-    int dpi = 0;   // the device's resolution changes the metrics of the same font
+    int width = 0; // the width to elide or wrap to; 0 for an advance
+    int dpi = 0;   // the device's resolution changes the metrics of the same font; 0 for none
+    int flags = 0; // how a wrapped text is laid out
     bool operator==(const TextKey &) const = default;
 };
 
 size_t qHash(const TextKey &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.text, key.font, key.width, key.dpi);
+    return qHashMulti(seed, key.text, key.font, key.width, key.dpi, key.flags);
 }
 
 struct LabelMeasures
@@ -141,6 +142,7 @@ public:
         seenStitches.clear();
         elisions.clear();
         advances.clear();
+        heights.clear();
         labels.clear();
         icons.clear();
     }
@@ -151,6 +153,7 @@ public:
     QCache<StitchKey, bool> seenStitches{1024};
     QCache<TextKey, QString> elisions{1024};
     QCache<TextKey, int> advances{1024};
+    QCache<TextKey, int> heights{1024};
     QCache<LabelKey, LabelMeasures> labels{4096};
     QHash<QString, QIcon> icons;
 
@@ -317,6 +320,35 @@ int advance(const QWidget &widget, const QString &text)
         return *known;
     const int result = widget.fontMetrics().horizontalAdvance(text);
     advances.insert(std::move(key), new int(result));
+    return result;
+}
+
+int advance(const QFont &font, const QString &text)
+{
+    if (directly)
+        return QFontMetrics(font).horizontalAdvance(text);
+    QCache<TextKey, int> &advances = store().advances;
+    TextKey key{text, font, 0, 0};
+    if (const int *known = advances.object(key))
+        return *known;
+    const int result = QFontMetrics(font).horizontalAdvance(text);
+    advances.insert(std::move(key), new int(result));
+    return result;
+}
+
+int wrappedHeight(const QWidget &widget, const QString &text, int width, int flags)
+{
+    const auto measure = [&] {
+        return widget.fontMetrics().boundingRect(QRect(0, 0, width, 1 << 16), flags, text).height();
+    };
+    if (directly)
+        return measure();
+    QCache<TextKey, int> &heights = store().heights;
+    TextKey key{text, widget.font(), width, widget.logicalDpiY(), flags};
+    if (const int *known = heights.object(key))
+        return *known;
+    const int result = measure();
+    heights.insert(std::move(key), new int(result));
     return result;
 }
 

@@ -146,6 +146,12 @@ QString elided(const QPainter &painter, const QString &text, int width);
 // The advance of `text` in the widget's font: size hints of new widgets ask for it on every
 // page build.
 int advance(const QWidget &widget, const QString &text);
+// The advance of `text` in `font` at the default resolution, as QFontMetrics(font) measures it.
+int advance(const QFont &font, const QString &text);
+// The height of `text` laid out with `flags` in a box `width` wide, in the widget's font. A
+// layout asks a wrapping control for its height at a few widths on every pass, and wrapping
+// shapes the whole text.
+int wrappedHeight(const QWidget &widget, const QString &text, int width, int flags);
 
 // What a label is measured by: everything QLabel measures a text by.
 struct LabelKey
