@@ -15,6 +15,26 @@
 
 namespace Quilt::kept {
 
+namespace {
+
+// Keys compare their fonts whole. Hashing a whole font (families and all) costs more than the
+// rest of a lookup, and the launcher draws in a handful of fonts, so the hash takes only the
+// parts that are cheap to read.
+size_t fontHash(const QFont &font)
+{
+    return qHashMulti(0, font.pixelSize(), font.pointSizeF(), font.weight(), int(font.style()));
+}
+
+// The resolution a measurement in `font` on `widget` depends on. A font sized in pixels (all
+// of the launcher's) measures the same at any resolution, and asking a widget for its
+// resolution costs more than the rest of a lookup.
+int resolution(const QWidget &widget, const QFont &font)
+{
+    return font.pixelSize() > 0 ? 0 : widget.logicalDpiY();
+}
+
+} // namespace
+
 // QCache finds these through the key types' namespace.
 size_t qHash(const StitchKey &key, size_t seed = 0)
 {
@@ -24,7 +44,7 @@ size_t qHash(const StitchKey &key, size_t seed = 0)
 
 size_t qHash(const LabelKey &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.text, key.font, key.contents.left(), key.contents.top(),
+    return qHashMulti(seed, key.text, fontHash(key.font), key.contents.left(), key.contents.top(),
                       key.contents.right(), key.contents.bottom(), key.margin, key.indent,
                       key.alignment, key.format, key.interaction, key.wrap, key.dpi);
 }
@@ -66,8 +86,8 @@ size_t hashOf(const ButtonFace &key, size_t seed)
 }
 size_t hashOf(const LargeLabel &key, size_t seed)
 {
-    return qHashMulti(seed, key.text, key.font, key.color, key.enabled, key.alignment, key.wrap,
-                      key.margin, key.indent, key.contents.left(), key.contents.top(),
+    return qHashMulti(seed, key.text, fontHash(key.font), key.color, key.enabled, key.alignment,
+                      key.wrap, key.margin, key.indent, key.contents.left(), key.contents.top(),
                       key.contents.right(), key.contents.bottom());
 }
 size_t hashOf(const PreviewFrame &key, size_t seed)
@@ -98,14 +118,14 @@ struct TextKey
     QString text;
     QFont font;
     int width = 0; // the width to elide or wrap to; 0 for an advance
-    int dpi = 0;   // the device's resolution changes the metrics of the same font; 0 for none
+    int dpi = 0;   // the device's resolution, where it changes the metrics of the font; else 0
     int flags = 0; // how a wrapped text is laid out
     bool operator==(const TextKey &) const = default;
 };
 
 size_t qHash(const TextKey &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.text, key.font, key.width, key.dpi, key.flags);
+    return qHashMulti(seed, key.text, fontHash(key.font), key.width, key.dpi, key.flags);
 }
 
 struct LabelMeasures
@@ -315,7 +335,8 @@ int advance(const QWidget &widget, const QString &text)
     if (directly)
         return widget.fontMetrics().horizontalAdvance(text);
     QCache<TextKey, int> &advances = store().advances;
-    TextKey key{text, widget.font(), 0, widget.logicalDpiY()};
+    const QFont font = widget.font();
+    TextKey key{text, font, 0, resolution(widget, font)};
     if (const int *known = advances.object(key))
         return *known;
     const int result = widget.fontMetrics().horizontalAdvance(text);
@@ -344,7 +365,8 @@ int wrappedHeight(const QWidget &widget, const QString &text, int width, int fla
     if (directly)
         return measure();
     QCache<TextKey, int> &heights = store().heights;
-    TextKey key{text, widget.font(), width, widget.logicalDpiY(), flags};
+    const QFont font = widget.font();
+    TextKey key{text, font, width, resolution(widget, font), flags};
     if (const int *known = heights.object(key))
         return *known;
     const int result = measure();
