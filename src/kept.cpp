@@ -92,7 +92,7 @@ size_t hashOf(const LargeLabel &key, size_t seed)
 }
 size_t hashOf(const PreviewFrame &key, size_t seed)
 {
-    return qHashMulti(seed, key.crosshair, key.cloth);
+    return qHashMulti(seed, key.crosshair, key.cloth, key.size.width(), key.size.height());
 }
 
 // A picture as kept: what it shows, the size of its area (empty for a whole picture) and the

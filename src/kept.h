@@ -105,6 +105,7 @@ struct PreviewFrame
 {
     bool crosshair = false;
     QRgb cloth = 0;
+    QSize size; // a whole, opaque picture of the view
     bool operator==(const PreviewFrame &) const = default;
 };
 using Picture = std::variant<CardIcon, LinenTile, Art, Hatch, Badge, LibraryFace, Field, ButtonFace,

@@ -78,21 +78,30 @@ void PointerView::paintEvent(QPaintEvent *)
     const QPen dotPen(QBrush(dotOutline), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 
     // Frame, and the crosshair when there is no message. It is repainted 50 times a second
-    // under the moving marks, and dashing it costs more than all the rest.
+    // under the moving marks, and dashing it costs more than all the rest. The picture is
+    // opaque (the cloth around the frame included), so it is copied rather than blended.
     const bool crosshair = message.isEmpty();
     const QColor cloth = cardCloth(this); // around the frame
+    const double ratio = devicePixelRatio();
+    const kept::PreviewFrame key{crosshair, cloth.rgba(), size()};
+    const QPixmap backdrop = kept::picture(key, ratio, [&] {
+        QPixmap made(size() * ratio);
+        made.setDevicePixelRatio(ratio);
+        made.fill(cloth);
+        QPainter frame(&made);
+        frame.setRenderHint(QPainter::Antialiasing);
+        frame.setBrush(frameFill);
+        frame.setPen(dashedPen);
+        frame.drawRoundedRect(area, cornerRadius, cornerRadius);
+        if (crosshair) {
+            frame.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
+            frame.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
+        }
+        return made;
+    });
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    kept::draw(painter, rect(), kept::PreviewFrame{crosshair, cloth.rgba()}, [&](QPainter &on) {
-        on.fillRect(rect(), cloth);
-        on.setBrush(frameFill);
-        on.setPen(dashedPen);
-        on.drawRoundedRect(area, cornerRadius, cornerRadius);
-        if (crosshair) {
-            on.drawLine(QPointF(centre.x(), area.top()), QPointF(centre.x(), area.bottom()));
-            on.drawLine(QPointF(area.left(), centre.y()), QPointF(area.right(), centre.y()));
-        }
-    });
+    painter.drawPixmap(QPointF(0, 0), backdrop);
 
     // A message replaces the whole picture
     if (!message.isEmpty()) {
