@@ -128,6 +128,17 @@ size_t qHash(const TextKey &key, size_t seed = 0)
     return qHashMulti(seed, key.text, fontHash(key.font), key.width, key.dpi, key.flags);
 }
 
+// An advance by the very string it was measured for. A widget asks for the advance of its own
+// text again and again, and comparing where two strings are stored costs far less than
+// hashing one.
+struct RecentAdvance
+{
+    QString text;
+    QFont font;
+    int dpi = -1;
+    int value = 0;
+};
+
 struct LabelMeasures
 {
     QSize hint;
@@ -162,6 +173,7 @@ public:
         seenStitches.clear();
         elisions.clear();
         advances.clear();
+        recentAdvances.fill(RecentAdvance());
         heights.clear();
         labels.clear();
         icons.clear();
@@ -173,6 +185,7 @@ public:
     QCache<StitchKey, bool> seenStitches{1024};
     QCache<TextKey, QString> elisions{1024};
     QCache<TextKey, int> advances{1024};
+    std::array<RecentAdvance, 256> recentAdvances;
     QCache<TextKey, int> heights{1024};
     QCache<LabelKey, LabelMeasures> labels{4096};
     QHash<QString, QIcon> icons;
@@ -334,13 +347,25 @@ int advance(const QWidget &widget, const QString &text)
 {
     if (directly)
         return widget.fontMetrics().horizontalAdvance(text);
-    QCache<TextKey, int> &advances = store().advances;
+    Store &kept = store();
     const QFont font = widget.font();
-    TextKey key{text, font, 0, resolution(widget, font)};
-    if (const int *known = advances.object(key))
-        return *known;
-    const int result = widget.fontMetrics().horizontalAdvance(text);
-    advances.insert(std::move(key), new int(result));
+    const int dpi = resolution(widget, font);
+    // The same string as before holds the same text while it is held here: its storage is
+    // shared and copied before any change.
+    RecentAdvance &recent =
+        kept.recentAdvances[(quintptr(text.constData()) >> 4) % kept.recentAdvances.size()];
+    if (recent.text.constData() == text.constData() && recent.text.size() == text.size() &&
+        recent.dpi == dpi && recent.font == font)
+        return recent.value;
+    TextKey key{text, font, 0, dpi};
+    int result = 0;
+    if (const int *known = kept.advances.object(key)) {
+        result = *known;
+    } else {
+        result = widget.fontMetrics().horizontalAdvance(text);
+        kept.advances.insert(std::move(key), new int(result));
+    }
+    recent = RecentAdvance{text, font, dpi, result};
     return result;
 }
 
