@@ -114,14 +114,6 @@ private:
     // The home page's picture: the concept art, or the mascot once that failed; empty on other
     // pages.
     mutable QString artPath;
-    // The picture as last placed, and what placed it.
-    mutable struct
-    {
-        QSize size;
-        int room = 0;
-        double ratio = 0;
-        Art art;
-    } placed;
 };
 
 // Clickable card of the home page's game library.

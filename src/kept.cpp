@@ -63,6 +63,11 @@ size_t hashOf(const Art &key, size_t seed)
 {
     return qHashMulti(seed, key.path, key.bytes, key.modified, key.box.width(), key.box.height());
 }
+size_t hashOf(const PlacedArt &key, size_t seed)
+{
+    return qHashMulti(seed, key.path, key.bytes, key.modified, key.box.width(), key.box.height(),
+                      key.room);
+}
 size_t hashOf(const Hatch &key, size_t seed)
 {
     return qHashMulti(seed, key.pitch, key.falling, key.color);

@@ -53,6 +53,16 @@ struct Art
     QSize box;
     bool operator==(const Art &) const = default;
 };
+// The art as a banner places it: scaled to `box`, and smaller when it is wider than `room`.
+struct PlacedArt
+{
+    QString path;
+    qint64 bytes = 0;
+    qint64 modified = 0;
+    QSize box;
+    int room = 0;
+    bool operator==(const PlacedArt &) const = default;
+};
 struct Hatch
 {
     int pitch = 0;
@@ -108,8 +118,8 @@ struct PreviewFrame
     QSize size; // a whole, opaque picture of the view
     bool operator==(const PreviewFrame &) const = default;
 };
-using Picture = std::variant<CardIcon, LinenTile, Art, Hatch, Badge, LibraryFace, Field, ButtonFace,
-                             LargeLabel, PreviewFrame>;
+using Picture = std::variant<CardIcon, LinenTile, Art, PlacedArt, Hatch, Badge, LibraryFace, Field,
+                             ButtonFace, LargeLabel, PreviewFrame>;
 
 // The picture kept under `key` at `ratio`, made by `make` when there is none. A null picture
 // is not kept.

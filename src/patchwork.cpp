@@ -542,35 +542,33 @@ Banner::Art Banner::art() const
     const int clearance = 12; // between the texts and the picture
     const int room = w - right - clearance - textRight();
     const double ratio = devicePixelRatio();
-    // Shrinking takes two scalings; a repaint of the same banner reuses the answer.
-    if (placed.size == size() && placed.room == room && placed.ratio == ratio)
-        return placed.art;
     const QSize box(int(w * 0.59), int(h * 1.065));
     const QString mascot = QStringLiteral(":/quilt/mascot.png");
-    QPixmap picture = scaledArt(artPath, box, ratio);
-    if (picture.isNull() && artPath != mascot) {
-        artPath = mascot; // not tried again on every paint
-        picture = scaledArt(artPath, box, ratio);
-    }
+    // Shrinking takes two scalings and a look through the picture; a repaint of the same banner
+    // reuses the answer.
+    const QFileInfo file(artPath);
+    const kept::PlacedArt key{artPath, file.size(), file.lastModified().toMSecsSinceEpoch(), box,
+                              room};
+    const QPixmap picture = kept::picture(key, ratio, [&] {
+        QPixmap made = scaledArt(artPath, box, ratio);
+        if (made.isNull() && artPath != mascot) {
+            artPath = mascot; // not tried again on every paint
+            made = scaledArt(artPath, box, ratio);
+        }
+        // Too wide for the room beside the texts: smaller, with only its clear left margin
+        // reaching under them.
+        if (!made.isNull() && made.deviceIndependentSize().width() > room) {
+            const int narrower = int(room / (1 - clearLead(made)));
+            if (narrower <= 0)
+                return QPixmap();
+            made = scaledArt(artPath, QSize(std::min(box.width(), narrower), box.height()), ratio);
+        }
+        return made;
+    });
     if (picture.isNull())
         return {};
-    // Too wide for the room beside the texts: smaller, with only its clear left margin
-    // reaching under them.
-    if (picture.deviceIndependentSize().width() > room) {
-        const double lead = clearLead(picture);
-        const int narrower = int(room / (1 - lead));
-        if (narrower <= 0)
-            return {};
-        picture = scaledArt(artPath, QSize(std::min(box.width(), narrower), box.height()), ratio);
-        if (picture.isNull())
-            return {};
-    }
     const QSizeF shown = picture.deviceIndependentSize();
-    placed = {size(),
-              room,
-              ratio,
-              {picture, QPointF(w - shown.width() - right, h - shown.height() - bottom)}};
-    return placed.art;
+    return {picture, QPointF(w - shown.width() - right, h - shown.height() - bottom)};
 }
 
 void Banner::paintEvent(QPaintEvent *)
