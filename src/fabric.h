@@ -114,6 +114,11 @@ private:
     // The home page's picture: the concept art, or the mascot once that failed; empty on other
     // pages.
     mutable QString artPath;
+    // Which file that is, by its size and time, read when the path is set: a new banner shows
+    // a replaced picture, and a repaint does not ask the file system.
+    mutable qint64 artBytes = 0;
+    mutable qint64 artModified = 0;
+    void setArtPath(const QString &path) const;
 };
 
 // Clickable card of the home page's game library.

@@ -495,10 +495,18 @@ Banner::Banner(Page page, const QString &root, QWidget *parent) : QFrame(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     if (page == Page::Play)
-        artPath = QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png");
+        setArtPath(QDir(root).filePath("imgs/Tobbles_Grand_Quilt_Concept-Art.png"));
 }
 
 Banner::~Banner() = default;
+
+void Banner::setArtPath(const QString &path) const
+{
+    const QFileInfo file(path);
+    artPath = path;
+    artBytes = file.size();
+    artModified = file.lastModified().toMSecsSinceEpoch();
+}
 
 bool Banner::event(QEvent *event)
 {
@@ -546,13 +554,11 @@ Banner::Art Banner::art() const
     const QString mascot = QStringLiteral(":/quilt/mascot.png");
     // Shrinking takes two scalings and a look through the picture; a repaint of the same banner
     // reuses the answer.
-    const QFileInfo file(artPath);
-    const kept::PlacedArt key{artPath, file.size(), file.lastModified().toMSecsSinceEpoch(), box,
-                              room};
+    const kept::PlacedArt key{artPath, artBytes, artModified, box, room};
     const QPixmap picture = kept::picture(key, ratio, [&] {
         QPixmap made = scaledArt(artPath, box, ratio);
         if (made.isNull() && artPath != mascot) {
-            artPath = mascot; // not tried again on every paint
+            setArtPath(mascot); // not tried again on every paint
             made = scaledArt(artPath, box, ratio);
         }
         // Too wide for the room beside the texts: smaller, with only its clear left margin
