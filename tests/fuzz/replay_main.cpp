@@ -1,10 +1,10 @@
 // Replays the seed corpus (or any files and directories given) through the fuzz target,
 // every file on every starting condition. Used where libFuzzer is not available.
+#include "corpus_files.h"
 #include "fuzz_target.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
 #include <cstdio>
@@ -14,18 +14,7 @@ int main(int argc, char **argv)
     int applicationArgc = 1;
     startFuzzApplication(applicationArgc, argv);
 
-    QStringList files;
-    for (int i = 1; i < argc; ++i) {
-        const QString path = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(path).isDir()) {
-            QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files += it.next();
-        } else {
-            files += path;
-        }
-    }
-    files.sort();
+    const QStringList files = corpusFiles(argc, argv);
     if (files.isEmpty()) {
         std::fprintf(stderr, "usage: %s CORPUS_DIR_OR_FILE...\n", argv[0]);
         return 2;

@@ -1,8 +1,9 @@
 // Runs a fuzzer's entry points over corpus files, without libFuzzer: CTest replays every kept
 // input this way in every build, with any compiler.
+#include "corpus_files.h"
+
 #include <QByteArray>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QStringList>
 
@@ -15,18 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
 int main(int argc, char **argv)
 {
-    QStringList files;
-    for (int i = 1; i < argc; ++i) {
-        const QString path = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(path).isDir()) {
-            QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files += it.next();
-        } else {
-            files += path;
-        }
-    }
-    files.sort();
+    const QStringList files = corpusFiles(argc, argv);
     if (files.isEmpty()) {
         std::fprintf(stderr, "usage: %s CORPUS_DIR_OR_FILE...\n", argv[0]);
         return 2;
